@@ -2,7 +2,7 @@
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: build test test-sanitize test-tsan clean
+.PHONY: build test test-sanitize clean
 
 build:
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
@@ -19,3 +19,8 @@ test-sanitize:
 
 clean:
 	rm -rf build build-asan build-tsan
+
+# Benchmarks: every program named *_bench in build/bin.
+.PHONY: bench
+bench: build
+	@set -e; for b in build/bin/*_bench; do echo "== $$b"; "$$b" $(BENCH_ARGS); done
