@@ -1,0 +1,294 @@
+#include "orlBasics/orlIO.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "orlBasics/orlException.h"
+
+struct orlStream {
+  FILE* file = nullptr;
+  bool input = false;
+  int64_t size = 0;      // input: size of the file when it was opened
+  int64_t position = 0;  // input: bytes consumed so far
+  bool atomic = false;   // output written to tempName, renamed over targetName on commit
+  bool committed = false;
+  std::string targetName;
+  std::string tempName;
+};
+
+namespace {
+
+constexpr int32_t kGroup = 5000;
+thread_local int64_t tWriteBudget = -1;
+
+// Writes at most the bytes the test hook still allows; returns the number written.
+std::size_t writeBytes(orlStream* s, const void* data, std::size_t count) {
+  std::size_t allowed = count;
+  if (tWriteBudget >= 0 && static_cast<int64_t>(count) > tWriteBudget) allowed = static_cast<std::size_t>(tWriteBudget);
+  std::size_t written = allowed > 0 ? std::fwrite(data, 1, allowed, s->file) : 0;
+  if (tWriteBudget >= 0) tWriteBudget -= static_cast<int64_t>(written);
+  return written;
+}
+
+std::size_t readBytes(orlStream* s, void* data, std::size_t count) {
+  std::size_t got = count > 0 ? std::fread(data, 1, count, s->file) : 0;
+  s->position += static_cast<int64_t>(got);
+  return got;
+}
+
+// Consumes what is left of the file, so that a block that cannot be complete is refused without
+// allocating memory for it; returns the bytes consumed.
+int64_t consumeRest(orlStream* s) {
+  int64_t rest = stream_remainingBytes(s);
+  if (rest > 0 && std::fseek(s->file, 0, SEEK_END) == 0) s->position = s->size;
+  return rest;
+}
+
+void writeScalar(orlStream* s, const void* data, std::size_t count, const char* operation) {
+  if (writeBytes(s, data, count) != count) ORL_RAISE(kGroup, 3, "Schreibfehler in ", operation);
+}
+
+void readScalar(orlStream* s, void* data, std::size_t count, const char* operation) {
+  if (readBytes(s, data, count) != count) ORL_RAISE(kGroup, 4, "Lesefehler in ", operation);
+}
+
+void writeBlock(orlStream* s, const void* data, int64_t expected, const char* operation) {
+  std::size_t written = expected > 0 ? writeBytes(s, data, static_cast<std::size_t>(expected)) : 0;
+  if (static_cast<int64_t>(written) != expected) {
+    ORL_RAISE(kGroup, 3, "Schreibfehler in ", operation, ": ", static_cast<long long>(written), " Bytes von ", expected,
+              " Bytes geschrieben");
+  }
+}
+
+[[noreturn]] void shortRead(int64_t got, int64_t expected, const char* operation) {
+  ORL_RAISE(kGroup, 4, "Lesefehler in ", operation, ": ", got, " Bytes von ", expected, " Bytes gelesen");
+}
+
+// Reads a block of `expected` bytes into new memory (expected >= 1), refusing blocks the file
+// cannot hold before allocating anything.
+void* readBlock(orlStream* s, int64_t expected, std::size_t extra, const char* operation) {
+  if (expected > stream_remainingBytes(s)) shortRead(consumeRest(s), expected, operation);
+  void* block = orlMalloc(static_cast<std::size_t>(expected) + extra);
+  if (extra > 0) std::memset(block, 0, static_cast<std::size_t>(expected) + extra);
+  std::size_t got = readBytes(s, block, static_cast<std::size_t>(expected));
+  if (static_cast<int64_t>(got) != expected) {
+    orlFree(block);
+    shortRead(static_cast<int64_t>(got), expected, operation);
+  }
+  return block;
+}
+
+// The mode a newly created file would get from open(2): 0666 less the process's umask. Read
+// without changing the umask, which would race with other threads.
+mode_t newFileMode() {
+  mode_t mask = 022;
+  if (FILE* status = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      unsigned int value;
+      if (std::sscanf(line, "Umask: %o", &value) == 1) {
+        mask = static_cast<mode_t>(value);
+        break;
+      }
+    }
+    std::fclose(status);
+  }
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+std::string directoryOf(const std::string& path) {
+  std::string::size_type slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+[[noreturn]] void cannotOpenForWriting(const char* name) {
+  ORL_RAISE(kGroup, 6, "Datei \"", name, "\" kann nicht zum Schreiben ge\xF6" "ffnet werden");
+}
+
+}  // namespace
+
+orlStream* stream_createFileInputStream(const char* pFileName) {
+  if (pFileName == nullptr) ORL_RAISE(kGroup, 1, "pFileName == NULL in stream_createFileInputStream()");
+  orl::StreamPtr s(new orlStream);
+  s->input = true;
+  s->file = std::fopen(pFileName, "rb");
+  struct stat info;
+  if (s->file == nullptr || fstat(fileno(s->file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    ORL_RAISE(kGroup, 6, "Datei \"", pFileName, "\" kann nicht zum Lesen ge\xF6" "ffnet werden");
+  }
+  s->size = static_cast<int64_t>(info.st_size);
+  return s.release();
+}
+
+orlStream* stream_createFileOutputStream(const char* pFileName) {
+  if (pFileName == nullptr) ORL_RAISE(kGroup, 1, "pFileName == NULL in stream_createFileOutputStream()");
+  orl::StreamPtr s(new orlStream);
+  s->file = std::fopen(pFileName, "wb");
+  if (s->file == nullptr) cannotOpenForWriting(pFileName);
+  return s.release();
+}
+
+orlStream* stream_createAtomicFileOutputStream(const char* pFileName) {
+  if (pFileName == nullptr) ORL_RAISE(kGroup, 1, "pFileName == NULL in stream_createFileOutputStream()");
+  orl::StreamPtr s(new orlStream);
+  s->atomic = true;
+  s->targetName = pFileName;
+  struct stat info;
+  if (stat(pFileName, &info) == 0 && S_ISDIR(info.st_mode)) cannotOpenForWriting(pFileName);
+  std::string pattern = s->targetName + ".tmpXXXXXX";
+  int fd = mkstemp(pattern.data());
+  if (fd < 0) cannotOpenForWriting(pFileName);
+  s->tempName = pattern;
+  fchmod(fd, newFileMode());
+  s->file = fdopen(fd, "wb");
+  if (s->file == nullptr) {
+    ::close(fd);
+    cannotOpenForWriting(pFileName);
+  }
+  return s.release();
+}
+
+void stream_commit(orlStream* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_commit");
+  if (pThis->input || pThis->file == nullptr) return;
+  bool ok = std::fflush(pThis->file) == 0 && fsync(fileno(pThis->file)) == 0;
+  ok = (std::fclose(pThis->file) == 0) && ok;
+  pThis->file = nullptr;
+  if (ok && pThis->atomic) {
+    ok = std::rename(pThis->tempName.c_str(), pThis->targetName.c_str()) == 0;
+    if (ok) {
+      pThis->committed = true;
+      // Make the rename itself durable.
+      int dir = ::open(directoryOf(pThis->targetName).c_str(), O_RDONLY | O_DIRECTORY);
+      if (dir >= 0) {
+        fsync(dir);
+        ::close(dir);
+      }
+    }
+  }
+  if (!ok) {
+    const char* name = pThis->atomic ? pThis->targetName.c_str() : "";
+    ORL_RAISE(kGroup, 3, "Schreibfehler in stream_commit: Datei \"", name, "\"");
+  }
+}
+
+void stream_close(orlStream* pThis) noexcept {
+  if (pThis == nullptr) return;
+  if (pThis->file != nullptr) std::fclose(pThis->file);
+  if (pThis->atomic && !pThis->committed && !pThis->tempName.empty()) std::remove(pThis->tempName.c_str());
+  delete pThis;
+}
+
+void stream_writeInt32(orlStream* pThis, int32_t value) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_writeInt32");
+  writeScalar(pThis, &value, sizeof value, "stream_writeInt32");
+}
+
+void stream_writeInt32Array(orlStream* pThis, int32_t count, const int32_t* values) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_writeInt32Array");
+  if (count > 0 && values == nullptr) ORL_RAISE(kGroup, 5, "Ung\xFCltiges Feld in stream_writeInt32Array");
+  stream_writeInt32(pThis, count);
+  writeBlock(pThis, values, int64_t{count} * 4, "stream_writeInt32Array");
+}
+
+void stream_writeFloat32(orlStream* pThis, float value) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_writeFloat32");
+  writeScalar(pThis, &value, sizeof value, "stream_writeFloat32");
+}
+
+void stream_writeFloat64(orlStream* pThis, double value) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_writeFloat64");
+  writeScalar(pThis, &value, sizeof value, "stream_writeFloat64");
+}
+
+void stream_writeByteArray(orlStream* pThis, int32_t count, const void* bytes) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_writeByteArray");
+  if (count > 0 && bytes == nullptr) ORL_RAISE(kGroup, 5, "Ung\xFCltiges Feld in stream_writeByteArray");
+  stream_writeInt32(pThis, count);
+  writeBlock(pThis, bytes, count, "stream_writeByteArray");
+}
+
+void stream_writeString(orlStream* pThis, const char* text) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_writeString");
+  if (text == nullptr) {
+    stream_writeInt32(pThis, -1);
+    return;
+  }
+  std::size_t length = std::strlen(text);
+  if (length > INT32_MAX) ORL_RAISE(kGroup, 5, "Ung\xFCltiges Feld in stream_writeString");
+  stream_writeInt32(pThis, static_cast<int32_t>(length));
+  stream_writeChars(pThis, text);
+}
+
+void stream_writeChars(orlStream* pThis, const char* text) {
+  if (pThis == nullptr || text == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pString == NULL in stream_writeString");
+  writeBlock(pThis, text, static_cast<int64_t>(std::strlen(text)), "stream_writeString");
+}
+
+int32_t stream_readInt32(orlStream* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_readInt32");
+  int32_t value;
+  readScalar(pThis, &value, sizeof value, "stream_readInt32");
+  return value;
+}
+
+int32Array stream_readInt32Array(orlStream* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_readInt32Array");
+  int32_t count = stream_readInt32(pThis);
+  if (count < 0) shortRead(0, int64_t{count} * 4, "stream_readInt32Array");
+  if (count == 0) return {0, nullptr};
+  void* values = readBlock(pThis, int64_t{count} * 4, 0, "stream_readInt32Array");
+  return {count, static_cast<int32_t*>(values)};
+}
+
+float stream_readFloat32(orlStream* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_readFloat32");
+  float value;
+  readScalar(pThis, &value, sizeof value, "stream_readFloat32");
+  return value;
+}
+
+double stream_readFloat64(orlStream* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_readFloat64");
+  double value;
+  readScalar(pThis, &value, sizeof value, "stream_readFloat64");
+  return value;
+}
+
+byteArray stream_readByteArray(orlStream* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_readByteArray");
+  int32_t count = stream_readInt32(pThis);
+  if (count < 0) shortRead(0, count, "stream_readByteArray");
+  if (count == 0) return {0, nullptr};
+  void* bytes = readBlock(pThis, count, 0, "stream_readByteArray");
+  return {count, static_cast<unsigned char*>(bytes)};
+}
+
+char* stream_readString(orlStream* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_readstring");
+  int32_t length = stream_readInt32(pThis);
+  if (length == -1) return nullptr;
+  return stream_readChars(pThis, length);
+}
+
+char* stream_readChars(orlStream* pThis, int32_t pLength) {
+  if (pThis == nullptr || pLength < 0) ORL_RAISE(kGroup, 1, "pThis == NULL || pLength < 0 in stream_readString");
+  if (pLength == 0) return nullptr;
+  return static_cast<char*>(readBlock(pThis, pLength, 1, "stream_readString"));
+}
+
+int64_t stream_remainingBytes(const orlStream* pThis) {
+  if (pThis == nullptr || !pThis->input) return 0;
+  return pThis->size - pThis->position;
+}
+
+void stream_setWriteFailureAfter(int64_t bytes) { tWriteBudget = bytes < 0 ? -1 : bytes; }
