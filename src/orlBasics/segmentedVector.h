@@ -1,5 +1,5 @@
-// Vector for very long sequences: elements live in segments of about 1 MiB and never move
-// (group 6000).
+// Vector for very long sequences: elements live in segments of about 1 MiB, so growth never copies
+// a full segment (only the partly reserved last one is resized). Group 6000.
 #pragma once
 
 #include <cstdint>
