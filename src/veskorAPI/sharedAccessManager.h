@@ -1,0 +1,33 @@
+// Reader/writer lock built from a counting semaphore of numberUnits units (group 100): a shared
+// holder takes one unit, an exclusive holder takes all of them. Acquisitions are serialised by a
+// mutex, so a waiting exclusive request keeps new shared holders out; releases take no mutex.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <semaphore>
+
+#include "orlBasics/orlMemory.h"
+
+struct sharedAccessManager {
+  explicit sharedAccessManager(int32_t units) : numberUnits(units), semaphore(units) {}
+
+  int32_t numberUnits;
+  std::mutex mutex;
+  std::counting_semaphore<> semaphore;
+  // Units currently taken; lets a release without a matching get be refused instead of
+  // overfilling the semaphore.
+  std::atomic<int32_t> unitsTaken{0};
+};
+
+sharedAccessManager* sharedAccessManager_create(int32_t pNumberUnitsOfResource);
+void sharedAccessManager_free(sharedAccessManager* pThis) noexcept;
+void sharedAccessManager_getSharedAccess(sharedAccessManager* pThis);
+void sharedAccessManager_releaseSharedAccess(sharedAccessManager* pThis);
+void sharedAccessManager_getExclusiveAccess(sharedAccessManager* pThis);
+void sharedAccessManager_releaseExclusiveAccess(sharedAccessManager* pThis);
+
+namespace orl {
+using SharedAccessManagerPtr = Owned<sharedAccessManager, sharedAccessManager_free>;
+}
