@@ -1,17 +1,21 @@
-# Entry points: make build | make test | make test-sanitize | make test-tsan
+# Entry points: make build | make test | make test-sanitize | make bench
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: build test test-sanitize clean
+.PHONY: deps build test test-sanitize clean
 
-build:
+# Debian packages the build needs; installs only what is missing.
+deps:
+	scripts/install-deps
+
+build: deps
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 	cmake --build build -j $(JOBS)
 
 test: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)
 
-test-sanitize:
+test-sanitize: deps
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESKOR_SANITIZE=address
 	cmake --build build-asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
