@@ -1,0 +1,51 @@
+#include "veskorSearch/wordRegistration.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "orlBasics/orlText.h"
+#include "veskorSearch/cleanWord.h"
+#include "veskorSearch/sentenceWord.h"
+#include "veskorSearch/wordFeatures.h"
+
+namespace {
+
+void registerIfWord(knowledgeBase* pWKB, const char* word, const char* text) {
+  unsigned char features[wordFeatures_size];
+  if (computeWordFeatures(word, text, features) != -1) registerWord(pWKB, word, features);
+}
+
+}  // namespace
+
+int registerWord(knowledgeBase* pWKB, const char* word, unsigned char* pFeatures) {
+  orl::KnowledgeBaseResultListPtr hits(knowledgeBase_findByText(pWKB, word, 1));
+  if (knowledgeBaseResultList_getNumberElements(hits.get()) > 0) {
+    const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(hits.get(), 0);
+    if (hit->syntacticFeatures != nullptr && hit->numberSyntacticFeatures > 0) {
+      std::memcpy(pFeatures, hit->syntacticFeatures,
+                  std::min(wordFeatures_size, static_cast<std::size_t>(hit->numberSyntacticFeatures)));
+    }
+    return 0;
+  }
+  char key[16];
+  std::snprintf(key, sizeof key, "%6d", entryList_getMaxIndex(pWKB->entryList) + 1);
+  knowledgeBase_addEntry(pWKB, key, word, pFeatures, 0.0);
+  return 1;
+}
+
+void registerSentenceWords(knowledgeBase* pWKB, const vector* words, const char* sentenceText) {
+  for (int32_t i = 0; i < vector_getNumberElements(words); ++i) {
+    orl::OwnedText cleaned(cleanWord(orl::vectorAt<sentenceWord>(words, i).word));
+    if (cleaned) registerIfWord(pWKB, cleaned.get(), sentenceText);
+  }
+}
+
+void registerEntryWords(knowledgeBase* pWKB, const char* normalisedText) {
+  const char* end = nullptr;
+  for (const char* start = orlNextWord(normalisedText, &end); start != nullptr;
+       start = orlNextWord(end, &end)) {
+    registerIfWord(pWKB, std::string(start, end).c_str(), normalisedText);
+  }
+}
