@@ -53,7 +53,8 @@ void annConnectionMatrix_save(const annConnectionMatrix* pThis, annOutput* pOutp
 annConnectionMatrix* annConnectionMatrix_createFromFile(orlStream* pInputStream);
 
 int32_t annConnectionMatrixRow_getNumberConnectionSets(const annConnectionMatrixRow* pThis);
-annConnectionSet* annConnectionMatrixRow_getConnectionSet(const annConnectionMatrixRow* pThis, int32_t pIndex);
+annConnectionSet* annConnectionMatrixRow_getConnectionSet(const annConnectionMatrixRow* pThis,
+                                                          int32_t pIndex);
 void annConnectionMatrixRow_init(annConnectionMatrixRow* pThis);
 void annConnectionMatrixRow_cleanup(annConnectionMatrixRow* pThis);
 // Appends the set and takes over its connections (pSet is left empty).

@@ -77,8 +77,8 @@ struct annLayer : annLayerDescription {
 
 struct annNetwork {
   annNetworkHeader header;
-  std::unique_ptr<annLayer[]> layers;  // header.net_n_layer entries
-  orl::AnnConnectionMatrixPtr matrix;  // row i belongs to neuron i
+  std::unique_ptr<annLayer[]> layers;            // header.net_n_layer entries
+  orl::AnnConnectionMatrixPtr matrix;            // row i belongs to neuron i
   std::unique_ptr<annNeuronType[]> neuronTypes;  // header.net_n_nt entries
 };
 
@@ -100,13 +100,19 @@ struct annState {
 
 // A new record: no name, empty l_nt, l_nt_id and l_offset -1, everything else zero.
 void annLayer_init(annLayer* pThis);
+// Whether every neuron the layer names (its l_n_neu run and its whole box, borders included) is one
+// of the network's pNumberNeurons neurons, so that no update or copy can leave the state vectors.
+bool annLayer_fitsNeurons(const annLayer* pThis, int32_t pNumberNeurons);
 
-// Reads the network file and, on success, replaces *ppNetwork by it. Registers the neuron types, the layers (_LAYER, under their names), the projections' instances and the
-// header (instance "header" of _NETHDR). On failure *ppNetwork is unchanged and nothing is left
-// allocated; the registry may keep instances registered before the failure.
-int32_t annNetwork_createFromFile(annNetwork** ppNetwork, nciDefinitions* pDefinitions, const char* pFileName);
+// Reads the network file and, on success, replaces *ppNetwork by it. Registers the neuron types, the layers
+// (_LAYER, under their names), the projections' instances and the header (instance "header" of _NETHDR). On
+// failure *ppNetwork is unchanged and nothing is left allocated; the registry may keep instances registered
+// before the failure.
+int32_t annNetwork_createFromFile(annNetwork** ppNetwork, nciDefinitions* pDefinitions,
+                                  const char* pFileName);
 // Replaces the file atomically.
-int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefinitions, const char* pFileName);
+int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
+                        const char* pFileName);
 int32_t annNetwork_free(annNetwork** ppNetwork);
 // Number of neurons: the matrix's row count (0 without a matrix).
 int32_t annNetwork_getNumberNeurons(const annNetwork* pNetwork);
@@ -117,6 +123,8 @@ int32_t annNetwork_computeLayer(const annNetwork* pNetwork, int32_t pLayer, annS
 int32_t annNetwork_copyLayerState(const annNetwork* pNetwork, int32_t pLayer, annState* pState);
 
 namespace orl {
-inline void annNetworkDelete(annNetwork* pNetwork) noexcept { delete pNetwork; }
+inline void annNetworkDelete(annNetwork* pNetwork) noexcept {
+  delete pNetwork;
+}
 using AnnNetworkPtr = Owned<annNetwork, annNetworkDelete>;
 }  // namespace orl

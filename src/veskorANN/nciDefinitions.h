@@ -106,7 +106,8 @@ const nciType* nciDefinitions_findType(const nciDefinitions* pThis, const char* 
 const nciInstance* nciDefinitions_findInstance(const nciDefinitions* pThis, const char* pName);
 nciInstance* nciDefinitions_findInstance(nciDefinitions* pThis, const char* pName);
 // The parameters of a type, in order.
-const nciParameter* nciDefinitions_typeParameter(const nciDefinitions* pThis, const nciType* pType, int32_t pIndex);
+const nciParameter* nciDefinitions_typeParameter(const nciDefinitions* pThis, const nciType* pType,
+                                                 int32_t pIndex);
 
 // Bytes of one element of a value type (0 for a type outside 0 to 5).
 int32_t nciDefinitions_elementSize(int32_t pValueType);

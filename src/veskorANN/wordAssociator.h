@@ -27,7 +27,7 @@ struct wordAssociator {
   int32_t version = 0;      // format version of the header file; always 1
   int32_t headerValue = 0;  // kept and written back unchanged
   orl::OwnedText fileNameAssociator;
-  orlFileTime fileTime;  // of the header file when loaded or last saved
+  orlFileTime fileTime;   // of the header file when loaded or last saved
   bool modified = false;  // nothing sets it: saving only checks and refreshes fileTime
   orl::NciDefinitionsPtr nciDefinitions;
   orl::AnnNetworkPtr network;
@@ -51,8 +51,8 @@ void wordAssociator_saveAs(const wordAssociator* pThis, const char* pFileName);
 // updates (0 means 100; allowed 0 to 100) until the state is stable and returns every word whose
 // neuron ends with a positive activity, in neuron order. The caller owns the list and its words
 // (wordAssociator_freeWordWeights).
-vector* wordAssociator_computeAssociations(const wordAssociator* pThis, const vector* pWords, const vector* pContext,
-                                           int32_t pNumberIterations);
+vector* wordAssociator_computeAssociations(const wordAssociator* pThis, const vector* pWords,
+                                           const vector* pContext, int32_t pNumberIterations);
 // Frees a list returned by the word associator together with its words; null is ignored.
 void wordAssociator_freeWordWeights(vector* pWords) noexcept;
 

@@ -1,0 +1,185 @@
+// Loading and saving a word associator's three files, and the translation of network statuses.
+#include "veskorANN/wordAssociator.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "orlBasics/orlException.h"
+#include "orlBasics/orlIO.h"
+#include "orlBasics/scopeGuard.h"
+
+namespace {
+
+constexpr int32_t kGroup = 16;
+constexpr int32_t kFormatVersion = 1;
+constexpr int32_t kWordVectorStep = 1000;
+
+#define CHECK_NETWORK_STATUS(status) wordAssociator_checkNetworkStatus((status), __LINE__)
+
+// F.v<version>.<extension>: the network file and the word table of the word associator F.
+std::string partFileName(const char* fileName, int32_t version, const char* extension) {
+  return std::string(fileName) + ".v" + std::to_string(version) + "." + extension;
+}
+
+void expectTag(orlStream* in, const char* tag) {
+  orl::OwnedText read(stream_readChars(in, 4));
+  if (std::memcmp(read.get(), tag, 4) != 0) {
+    ORL_RAISE(kGroup, 9, "Falsches Dateiformat in wordAssociator_createFromFile()");
+  }
+}
+
+void readHeaderFile(wordAssociator* wa, const char* fileName) {
+  orl::StreamPtr in(stream_createFileInputStream(fileName));
+  expectTag(in.get(), "WASE");
+  wa->version = stream_readInt32(in.get());
+  if (wa->version != kFormatVersion)
+    ORL_RAISE(kGroup, 9, "Falsches Dateiformat in wordAssociator_createFromFile()");
+  wa->headerValue = stream_readInt32(in.get());
+}
+
+void readWordTable(wordAssociator* wa, const char* fileName) {
+  orl::StreamPtr in(stream_createFileInputStream(fileName));
+  expectTag(in.get(), "WALT");
+  int32_t numberWords = stream_readInt32(in.get());
+  if (numberWords != annNetwork_getNumberNeurons(wa->network.get())) {
+    ORL_RAISE(kGroup, 9, "Falsches Dateiformat in wordAssociator_createFromFile()");
+  }
+  for (int32_t i = 0; i < numberWords; ++i) {
+    orl::OwnedText word(stream_readString(in.get()));
+    char* text = word.get();
+    vector_appendElement(wa->wordVector.get(), &text);
+    word.release();
+    // An empty word (read back as null) cannot be looked up. A word that occurs twice keeps the
+    // neuron of its first occurrence in the table.
+    if (text != nullptr) hash_alloc_insert(wa->lookupTable.get(), text, reinterpret_cast<void*>(intptr_t{i}));
+  }
+}
+
+orlFileTime modificationTime(const char* fileName, const char* operation) {
+  orlFileTime time;
+  if (!orlGetFileModificationTime(fileName, &time)) {
+    ORL_RAISE(kGroup, 7, "Zustand der Datei ", fileName, " kann nicht abgefragt werden in ", operation);
+  }
+  return time;
+}
+
+void writeHeaderFile(const wordAssociator* wa, const char* fileName) {
+  orl::StreamPtr out(stream_createAtomicFileOutputStream(fileName));
+  stream_writeChars(out.get(), "WASE");
+  stream_writeInt32(out.get(), wa->version);
+  stream_writeInt32(out.get(), wa->headerValue);
+  stream_commit(out.get());
+}
+
+void writeWordTable(const wordAssociator* wa, const char* fileName) {
+  orl::StreamPtr out(stream_createAtomicFileOutputStream(fileName));
+  int32_t numberWords = vector_getNumberElements(wa->wordVector.get());
+  stream_writeChars(out.get(), "WALT");
+  stream_writeInt32(out.get(), numberWords);
+  for (int32_t i = 0; i < numberWords; ++i)
+    stream_writeString(out.get(), orl::vectorAt<char*>(wa->wordVector.get(), i));
+  stream_commit(out.get());
+}
+
+}  // namespace
+
+wordAssociator::~wordAssociator() {
+  if (wordVector) {
+    for (int32_t i = 0; i < wordVector->numberElements; ++i)
+      orlFree(orl::vectorAt<char*>(wordVector.get(), i));
+  }
+}
+
+wordAssociator* wordAssociator_createFromFile(const char* pFileName) {
+  if (pFileName == nullptr) ORL_RAISE(kGroup, 1, "pFileName == NULL in wordAssociator_createFromFile()");
+  orl::WordAssociatorPtr wa(new wordAssociator);
+  readHeaderFile(wa.get(), pFileName);
+  wa->fileNameAssociator.reset(orlStrdup(pFileName));
+  wa->fileTime = modificationTime(pFileName, "wordAssociator_createFromFile()");
+  wa->modified = false;
+  wordAssociator_createNciDefinitions(wa.get());
+  annNetwork* network = nullptr;
+  CHECK_NETWORK_STATUS(annNetwork_createFromFile(&network, wa->nciDefinitions.get(),
+                                                 partFileName(pFileName, wa->version, "net").c_str()));
+  wa->network.reset(network);
+  wordAssociator_createWordVector(wa.get());
+  wordAssociator_createLookupTable(wa.get());
+  readWordTable(wa.get(), partFileName(pFileName, wa->version, "tab").c_str());
+  return wa.release();
+}
+
+void wordAssociator_free(wordAssociator* pThis) noexcept {
+  delete pThis;
+}
+
+void wordAssociator_save(wordAssociator* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in wordAssociator_save()");
+  const char* fileName = pThis->fileNameAssociator.get();
+  if (fileName == nullptr) ORL_RAISE(kGroup, 6, "pThis->fileNameAssociator == NULL in wordAssociator_save()");
+  // A missing header file raises the stream's error.
+  stream_close(stream_createFileInputStream(fileName));
+  if (!(modificationTime(fileName, "wordAssociator_save()") == pThis->fileTime)) {
+    ORL_RAISE(kGroup, 8, "Inkonsistenter Zeitpunkt der letzten Sicherung in wordAssociator_save()");
+  }
+  if (pThis->modified) wordAssociator_saveAs(pThis, fileName);
+  pThis->modified = false;
+  pThis->fileTime = modificationTime(fileName, "wordAssociator_save()");
+}
+
+void wordAssociator_saveAs(const wordAssociator* pThis, const char* pFileName) {
+  if (pThis == nullptr || pFileName == nullptr) {
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pFileName == NULL in wordAssociator_saveAs()");
+  }
+  writeHeaderFile(pThis, pFileName);
+  CHECK_NETWORK_STATUS(annNetwork_save(pThis->network.get(), pThis->nciDefinitions.get(),
+                                       partFileName(pFileName, pThis->version, "net").c_str()));
+  writeWordTable(pThis, partFileName(pFileName, pThis->version, "tab").c_str());
+}
+
+nciDefinitions* wordAssociator_createNciDefinitions(wordAssociator* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in wordAssociator_createNciDefinitions()");
+  int32_t status = kAnnOk;
+  orl::NciDefinitionsPtr definitions(nciDefinitions_create(&status));
+  CHECK_NETWORK_STATUS(status);
+  pThis->nciDefinitions = std::move(definitions);
+  return pThis->nciDefinitions.get();
+}
+
+vector* wordAssociator_createWordVector(wordAssociator* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in wordAssociator_createWordVector()");
+  if (!pThis->network) {
+    ORL_RAISE(kGroup, 3, "Kein Assoziativspeicher im Wortassoziierer in wordAssociator_createWordVector()");
+  }
+  pThis->wordVector.reset(
+      vector_create(sizeof(char*), annNetwork_getNumberNeurons(pThis->network.get()), kWordVectorStep));
+  return pThis->wordVector.get();
+}
+
+hash_t* wordAssociator_createLookupTable(wordAssociator* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in wordAssociator_createLookupTable()");
+  pThis->lookupTable.reset(hash_create(0, nullptr, nullptr));
+  return pThis->lookupTable.get();
+}
+
+void wordAssociator_checkNetworkStatus(int32_t pStatus, int32_t pLine) {
+  switch (pStatus) {
+    case kAnnOk:
+      return;
+    case kAnnCannotOpen:
+      ORL_RAISE(5000, 6, pStatus,
+                ":Datei kann nicht ge\xF6"
+                "ffnet werden in wordAssociator:",
+                pLine);
+    case kAnnWriteError:
+      ORL_RAISE(5000, 3, pStatus, ":Schreibfehler in wordAssociator:", pLine);
+    case kAnnReadError:
+      ORL_RAISE(5000, 4, pStatus, ":Lesefehler in wordAssociator:", pLine);
+    case kAnnGeneralFailure:
+    case kNciOutOfMemory:
+    case kAnnOutOfMemory:
+      ORL_RAISE(1, 1, pStatus, ":Kein Speicher mehr in wordAssociator:", pLine);
+    default:
+      ORL_RAISE(kGroup, 2, pStatus, ":Allgemeiner Fehler in wordAssociator:", pLine);
+  }
+}
