@@ -1,7 +1,6 @@
 // Reading documents token by token, cutting them into sentences and normalising entry texts.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,160 +8,87 @@
 #include "veskorSearch/abbreviationList.h"
 #include "veskorSearch/cAPIAdd_preprocessText.h"
 #include "veskorSearch/sentenceWord.h"
-#include "veskorSearch/textTokenReader.h"
 
 namespace {
 
-struct Word {
-  std::string word;
-  int32_t endCharacter;
-  int32_t flags;
-  bool operator==(const Word&) const = default;
-};
+using Words = std::vector<std::string>;
 
-class Sentences {
- public:
-  explicit Sentences(std::string text)
-      : text_(std::move(text)),
-        list_(createAbbreviationList()),
-        reader_(textTokenReader_make(text_.c_str(), text_.size(), sentenceTokenLength)) {}
-
-  std::vector<Word> next() {
-    orl::SentenceWordVectorPtr words(getNextSentence(&reader_, list_.get()));
-    std::vector<Word> result;
+// Every getNextSentence result up to the end of the text; a word that ends its sentence is
+// suffixed with "|" and its ending character, and each sentence ends with "@" and the offset
+// after its last token.
+std::vector<Words> sentences(const std::string& text) {
+  orl::HashPtr list(createAbbreviationList());
+  textTokenReader reader = textTokenReader_make(text.c_str(), text.size(), sentenceTokenLength);
+  std::vector<Words> result;
+  while (!reader.atEnd) {
+    orl::SentenceWordVectorPtr words(getNextSentence(&reader, list.get()));
+    Words sentence;
     for (int32_t i = 0; i < vector_getNumberElements(words.get()); ++i) {
       const sentenceWord& w = orl::vectorAt<sentenceWord>(words.get(), i);
-      result.push_back({w.word, w.endCharacter, w.flags});
+      sentence.push_back(w.word + (w.flags == 0x200 ? "|" + std::string(1, char(w.endCharacter)) : ""));
     }
-    return result;
+    sentence.push_back("@" + std::to_string(reader.tokenEnd));
+    result.push_back(sentence);
   }
-  std::vector<std::string> nextWords() {
-    std::vector<std::string> words;
-    for (const Word& w : next()) words.push_back(w.word);
-    return words;
-  }
-  const textTokenReader& reader() const { return reader_; }
+  return result;
+}
 
- private:
-  std::string text_;
-  orl::HashPtr list_;
-  textTokenReader reader_;
-};
-
-std::string preprocessed(const char* entry) {
+std::string preprocessed(const std::string& entry) {
   orl::HashPtr list(createAbbreviationList());
-  orl::OwnedText text(cAPIAdd_preprocessText(entry, list.get()));
+  orl::OwnedText text(cAPIAdd_preprocessText(entry.c_str(), list.get()));
   return text.get();
 }
 
-using Words = std::vector<std::string>;
-
 }  // namespace
 
-TEST(TextTokenReader, CutsLongRunsAndNoticesTheEndAsAFileReadWould) {
-  std::string text = " ab\t" + std::string(1200, 'x') + "\n";
-  textTokenReader reader = textTokenReader_make(text.c_str(), text.size(), 500);
-  std::string_view token;
-  std::vector<std::size_t> lengths, ends;
-  while (textTokenReader_next(&reader, &token)) {
-    lengths.push_back(token.size());
-    ends.push_back(reader.tokenEnd);
-  }
-  EXPECT_EQ(lengths, (std::vector<std::size_t>{2, 500, 500, 200}));
-  EXPECT_EQ(ends, (std::vector<std::size_t>{3, 504, 1004, 1204}));
-  EXPECT_TRUE(reader.atEnd);
-  EXPECT_EQ(reader.tokenEnd, 1204u);  // trailing white space belongs to no token
-
-  // A short token that reaches the end has looked past it; a full-length one has not.
-  textTokenReader shortToken = textTokenReader_make("abc", 3, 500);
-  ASSERT_TRUE(textTokenReader_next(&shortToken, &token));
-  EXPECT_TRUE(shortToken.atEnd);
-  textTokenReader fullToken = textTokenReader_make("abc", 3, 3);
-  ASSERT_TRUE(textTokenReader_next(&fullToken, &token));
-  EXPECT_FALSE(fullToken.atEnd);
-  EXPECT_FALSE(textTokenReader_next(&fullToken, &token));
-  EXPECT_TRUE(fullToken.atEnd);
+TEST(GetNextSentence, EndsAtEndingCharactersButNotAfterAbbreviationsOrCommas) {
+  EXPECT_EQ(sentences("Dr. Meier kommt. Er geht."),
+            (std::vector<Words>{{"Doktor", "Meier", "kommt|.", "@16"}, {"Er", "geht|.", "@25"}}));
+  EXPECT_EQ(sentences("Eins! Zwei: drei; vier? f\xFCnf, usw. \"acht\" (neun)"),
+            (std::vector<Words>{{"Eins|!", "@5"},
+                                {"Zwei|:", "@11"},
+                                {"drei|;", "@17"},
+                                {"vier|?", "@23"},
+                                {"f\xFCnf", "und", "so", "weiter", "acht", "neun", "@48"}}));
 }
 
-TEST(GetNextSentence, AbbreviationsDoNotEndASentence) {
-  Sentences s("Dr. Meier kommt. Er geht.");
-  EXPECT_EQ(s.next(), (std::vector<Word>{{"Doktor", 0, 0}, {"Meier", 0, 0}, {"kommt", '.', 0x200}}));
-  EXPECT_EQ(s.reader().tokenEnd, 16u);
-  EXPECT_EQ(s.next(), (std::vector<Word>{{"Er", 0, 0}, {"geht", '.', 0x200}}));
-  EXPECT_TRUE(s.reader().atEnd);
-
-  Sentences usw("\xC4pfel, Birnen usw. sind Obst. Ende");
-  EXPECT_EQ(usw.nextWords(), (Words{"\xC4pfel", "Birnen", "und", "so", "weiter", "sind", "Obst"}));
-  EXPECT_EQ(usw.nextWords(), (Words{"Ende"}));
+TEST(GetNextSentence, WordlessSentencesLongRunsAndOddBytes) {
+  EXPECT_EQ(sentences("123 456. Haus \n"), (std::vector<Words>{{"@8"}, {"Haus", "@13"}}));
+  EXPECT_EQ(sentences(" \t\r\n "), (std::vector<Words>{{"@0"}}));
+  EXPECT_EQ(sentences(std::string(1100, 'a') + "."),
+            (std::vector<Words>{
+                {std::string(500, 'a'), std::string(500, 'a'), std::string(100, 'a') + "|.", "@1101"}}));
+  EXPECT_EQ(sentences("\x80\xFF\xAB. \xC4rger!"), (std::vector<Words>{{"@4"}, {"\xC4rger|!", "@11"}}));
 }
 
-TEST(GetNextSentence, EndsAtEachEndingCharacterButNotAtAComma) {
-  Sentences s("Eins! Zwei: drei; vier? f\xFCnf, sechs \"sieben\" (acht) neun.");
-  EXPECT_EQ(s.next(), (std::vector<Word>{{"Eins", '!', 0x200}}));
-  EXPECT_EQ(s.next(), (std::vector<Word>{{"Zwei", ':', 0x200}}));
-  EXPECT_EQ(s.next(), (std::vector<Word>{{"drei", ';', 0x200}}));
-  EXPECT_EQ(s.next(), (std::vector<Word>{{"vier", '?', 0x200}}));
-  EXPECT_EQ(s.nextWords(), (Words{"f\xFCnf", "sechs", "sieben", "acht", "neun"}));
-}
-
-TEST(GetNextSentence, WordlessSentencesAndOddTextGiveEmptyVectors) {
-  Sentences numbers("123 456. Haus");
-  EXPECT_TRUE(numbers.next().empty());
-  EXPECT_EQ(numbers.reader().tokenEnd, 8u);
-  EXPECT_EQ(numbers.nextWords(), (Words{"Haus"}));
-
-  Sentences blank(" \t\r\n ");
-  EXPECT_TRUE(blank.next().empty());
-  EXPECT_TRUE(blank.reader().atEnd);
-
-  // A run longer than a token is read as several tokens: each is a word of its own.
-  Sentences longRun(std::string(1100, 'a') + ".");
-  Words words = longRun.nextWords();
-  ASSERT_EQ(words.size(), 3u);
-  EXPECT_EQ(words[0].size(), 500u);
-  EXPECT_EQ(words[2], std::string(100, 'a'));
-
-  Sentences highBytes("\x80\xFF\xAB. \xC4rger!");
-  EXPECT_TRUE(highBytes.next().empty());
-  EXPECT_EQ(highBytes.nextWords(), (Words{"\xC4rger"}));
-}
-
-TEST(GetNextSentence, NullArgumentsRaiseInGroup300) {
+TEST(TextPreprocessing, NullArgumentsRaiseInGroup300) {
   orl::HashPtr list(createAbbreviationList());
-  try {
-    getNextSentence(nullptr, list.get());
-    FAIL() << "no exception";
-  } catch (const orl::Exception& e) {
-    EXPECT_EQ(e.group(), 300);
-    EXPECT_EQ(e.code(), 1);
-    EXPECT_EQ(e.message().rfind("pInputFile == NULL || pAbbreviationList == NULL in getNextSentence\nin file "
-                                "\"veskorSearch/cAPIAdd_preprocessText.cpp\" line ",
-                                0),
-              0u)
-        << e.message();
-  }
+  auto messageOf = [](auto call) -> std::string {
+    try {
+      call();
+    } catch (const orl::Exception& e) {
+      return std::to_string(e.group()) + "/" + std::to_string(e.code()) + " " + e.message();
+    }
+    return "no exception";
+  };
+  EXPECT_EQ(messageOf([&] { getNextSentence(nullptr, list.get()); })
+                .rfind("300/1 pInputFile == NULL || pAbbreviationList == NULL in getNextSentence\nin file "
+                       "\"veskorSearch/cAPIAdd_preprocessText.cpp\" line ",
+                       0),
+            0u);
+  EXPECT_EQ(
+      messageOf([&] {
+        cAPIAdd_preprocessText("x", nullptr);
+      }).rfind("300/1 pEntry == NULL || pAbbreviationList == NULL in cAPIAdd_preprocessText\nin file ", 0),
+      0u);
 }
 
-TEST(PreprocessText, KeepsPreparedWordsEachFollowedByABlank) {
+TEST(TextPreprocessing, EntryTextsBecomeTheirWordsEachFollowedByABlank) {
   EXPECT_EQ(preprocessed("Hallo, Welt!"), "Hallo Welt ");
   EXPECT_EQ(preprocessed("Das ist z.B. ein Test."), "Das ist zum Beispiel ein Test ");
   EXPECT_EQ(preprocessed("  E-Mail\tan  Stra&szlig;e 12 "), "EMail Mail E an Strasze ");
-  EXPECT_EQ(preprocessed("2004 3.5kg !!"), "");
+  EXPECT_EQ(preprocessed("Haus!? Haus.Baum, 2004"), "Haus ");
   EXPECT_EQ(preprocessed(""), "");
-  EXPECT_EQ(preprocessed("Haus!? Haus.Baum,"), "Haus ");  // trimming strips ends; inner punctuation drops
-
-  // Entry tokens have no length bound: a token of megabytes is one word, not an error.
-  std::string huge(2 * 1024 * 1024, 'w');
-  EXPECT_EQ(preprocessed(huge.c_str()), huge + " ");
-
-  orl::HashPtr list(createAbbreviationList());
-  try {
-    cAPIAdd_preprocessText("x", nullptr);
-    FAIL() << "no exception";
-  } catch (const orl::Exception& e) {
-    EXPECT_EQ(e.group(), 300);
-    EXPECT_EQ(e.code(), 1);
-    EXPECT_EQ(e.message().rfind("pEntry == NULL || pAbbreviationList == NULL in cAPIAdd_preprocessText\n", 0),
-              0u);
-  }
+  std::string huge(2 * 1024 * 1024, 'w');  // entry tokens have no length bound
+  EXPECT_EQ(preprocessed(huge), huge + " ");
 }
