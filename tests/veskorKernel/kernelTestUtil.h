@@ -1,0 +1,98 @@
+// Helpers of the kernel tests: raised errors, feature lists, knowledge bases.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "orlBasics/orlException.h"
+#include "orlBasics/vector.h"
+#include "veskorKernel/knowledgeBase.h"
+
+namespace kerneltest {
+
+struct Raised {
+  int32_t group = 0;
+  int32_t code = 0;
+  std::string text;  // the message without its location suffix
+};
+
+template <class F>
+Raised raised(F&& f) {
+  try {
+    f();
+  } catch (const orl::Exception& e) {
+    std::string message = e.message();
+    std::string::size_type suffix = message.find("\nin file \"");
+    return {e.group(), e.code(), suffix == std::string::npos ? message : message.substr(0, suffix)};
+  }
+  return {};
+}
+
+#define EXPECT_RAISES(statement, expectedGroup, expectedCode, expectedText)   \
+  do {                                                                       \
+    ::kerneltest::Raised r_ = ::kerneltest::raised([&] { statement; });      \
+    EXPECT_EQ(r_.group, expectedGroup) << #statement << ": " << r_.text;     \
+    EXPECT_EQ(r_.code, expectedCode) << #statement << ": " << r_.text;       \
+    EXPECT_EQ(r_.text, std::string(expectedText)) << #statement;             \
+  } while (0)
+
+inline std::vector<std::string> strings(const vector* list) {
+  std::vector<std::string> out;
+  for (int32_t i = 0; i < list->numberElements; ++i) {
+    const char* s = orl::vectorAt<const char*>(list, i);
+    out.push_back(s != nullptr ? s : "<null>");
+  }
+  return out;
+}
+
+inline std::vector<int32_t> ints(const vector* list) {
+  std::vector<int32_t> out;
+  for (int32_t i = 0; i < list->numberElements; ++i) out.push_back(orl::vectorAt<int32_t>(list, i));
+  return out;
+}
+
+// A feature list (vector of owned char*) with copies of the texts.
+inline vector* featureList(const std::vector<std::string>& texts) {
+  vector* list = vector_create(sizeof(char*), 4, 4);
+  for (const std::string& text : texts) {
+    char* copy = orlStrdup(text.c_str());
+    vector_appendElement(list, &copy);
+  }
+  return list;
+}
+
+struct Hit {
+  std::string key;
+  double confidence;
+  bool operator==(const Hit&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Hit& h) { return out << h.key << ":" << h.confidence; }
+
+inline std::vector<Hit> hits(const knowledgeBaseResultList* list) {
+  std::vector<Hit> out;
+  for (int32_t i = 0; i < knowledgeBaseResultList_getNumberElements(list); ++i) {
+    const knowledgeBaseSearchHit* h = knowledgeBaseResultList_getElement(list, i);
+    out.push_back({h->primaryKey != nullptr ? h->primaryKey : "<null>", h->confidence});
+  }
+  return out;
+}
+
+inline std::vector<Hit> find(const knowledgeBase* kb, const char* seek, int32_t n) {
+  orl::KnowledgeBaseResultListPtr list(knowledgeBase_find(kb, seek, n));
+  return hits(list.get());
+}
+
+inline std::vector<Hit> findByText(const knowledgeBase* kb, const char* seek, int32_t n) {
+  orl::KnowledgeBaseResultListPtr list(knowledgeBase_findByText(kb, seek, n));
+  return hits(list.get());
+}
+
+// A syntactic feature block of the size knowledge bases use, filled with one byte.
+inline std::vector<unsigned char> block(unsigned char fill) {
+  return std::vector<unsigned char>(knowledgeBase_numberSyntacticFeatures, fill);
+}
+
+}  // namespace kerneltest

@@ -1,0 +1,157 @@
+#include "veskorKernel/knowledgeBase.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kernelTestUtil.h"
+
+namespace {
+
+using kerneltest::find;
+using kerneltest::findByText;
+using kerneltest::Hit;
+
+TEST(KnowledgeBase, CreateChecksTheSettingsInOrder) {
+  orl::KnowledgeBasePtr wkb(knowledgeBase_create(1, 6, 11, 1));
+  EXPECT_EQ(wkb->modificationFlags, knowledgeBase_changed);
+  EXPECT_EQ(wkb->fileName, nullptr);
+  EXPECT_EQ(wkb->entryList->numberSyntacticFeatures, 82);
+  orl::KnowledgeBasePtr other(knowledgeBase_create(0, 3, 2, 2));
+  EXPECT_RAISES(knowledgeBase_create(3, 9, 0, 0), 20, 2, "Ung\xFCltige Sprache in knowledgeBase_create");
+  EXPECT_RAISES(knowledgeBase_create(0, 8, 0, 0), 20, 3, "Ung\xFCltige Codierung in knowledgeBase_create");
+  EXPECT_RAISES(knowledgeBase_create(0, 0, 16, 0), 20, 4, "Ung\xFCltige Eintragsinformatione in knowledgeBase_create");
+  EXPECT_RAISES(knowledgeBase_create(0, 0, 1, 3), 20, 5, "Ung\xFCltiger Merkmalstyp knowledgeBase_create");
+  EXPECT_RAISES(knowledgeBase_create(0, 2, 2, 2), 20, 6, "Codierung und Sprache sind inkomaptibel in knowledgeBase_create");
+  EXPECT_RAISES(knowledgeBase_create(2, 1, 2, 2), 20, 6, "Codierung und Sprache sind inkomaptibel in knowledgeBase_create");
+}
+
+TEST(KnowledgeBase, AddChecksEntryInformationAndLengths) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 15, 1));
+  std::vector<unsigned char> block = kerneltest::block(1);
+  const char* invalid = "Ung\xFCltige Eintragsinformationen \xFC" "bergeben in knowledgeBase_addEntry";
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), nullptr, "x", block.data(), 0.5), 20, 1, invalid);
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "k", "x", nullptr, 0.5), 20, 1, invalid);
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "k", "x", block.data(), 1.5), 20, 1, invalid);
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "k", "x", block.data(), -0.1), 20, 1, invalid);
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "k", nullptr, block.data(), 0.5), 20, 1,
+                "pThis == NULL || pText == NULL in knowledgeBase_addEntry");
+
+  std::string key(1024, 'k');
+  std::string text(8192, 't');
+  knowledgeBase_addEntry(kb.get(), key.c_str(), text.c_str(), block.data(), 1.0);
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), (key + "k").c_str(), "x", block.data(), 0.0), 20, 12,
+                "Ung\xFCltige L\xE4nge des Prim\xE4rschl\xFCssels in knowledgeBase_addEntry");
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "k", (text + "t").c_str(), block.data(), 0.0), 20, 11,
+                "Ung\xFCltige L\xE4nge des Eintragstexts in knowledgeBase_addEntry");
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "k", "   ", block.data(), 0.0), 20, 11,
+                "Ung\xFCltiger Eintragstext in knowledgeBase_preprocessText pText=\"   \"");
+  EXPECT_EQ(entryList_getMaxIndex(kb->entryList), 0);
+
+  orl::KnowledgeBasePtr loose(knowledgeBase_create(0, 0, 1, 1));
+  knowledgeBase_addEntry(loose.get(), nullptr, "x y", nullptr, 7.0);  // nothing required but the text
+  EXPECT_EQ(entryList_getEntry(loose->entryList, 0)->value, 7.0);
+}
+
+TEST(KnowledgeBase, WordKnowledgeBaseFindsByWordsAndByText) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 3, 2));
+  knowledgeBase_addEntry(kb.get(), "key", "Haus", nullptr, 0.0);
+  EXPECT_STREQ(entryList_getEntry(kb->entryList, 0)->text, "HAUS");
+  EXPECT_EQ(findByText(kb.get(), "haus", 1), (std::vector<Hit>{{"key", 1.0}}));
+  EXPECT_EQ(find(kb.get(), "rotes Haus", 10), (std::vector<Hit>{{"key", 0.5}}));
+  EXPECT_EQ(find(kb.get(), "Maus", 10), (std::vector<Hit>{}));
+  EXPECT_EQ(findByText(kb.get(), "rotes haus", 1), (std::vector<Hit>{}));
+
+  orl::KnowledgeBaseResultListPtr exact(knowledgeBase_findByText(kb.get(), "HAUS", 1));
+  const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(exact.get(), 0);
+  EXPECT_STREQ(hit->text, "HAUS");
+  EXPECT_EQ(hit->numberFeaturesOfSeekString, 0);
+  EXPECT_EQ(hit->numberSyntacticFeatures, 82);
+  EXPECT_EQ(hit->syntacticFeatures, nullptr);
+
+  orl::KnowledgeBasePtr noTexts(knowledgeBase_create(1, 6, 2, 2));
+  knowledgeBase_addEntry(noTexts.get(), "key", "Haus", nullptr, 0.0);
+  EXPECT_EQ(findByText(noTexts.get(), "haus", 1), (std::vector<Hit>{}));
+  EXPECT_EQ(find(noTexts.get(), "haus", 1), (std::vector<Hit>{{"key", 1.0}}));
+}
+
+TEST(KnowledgeBase, FindChecksItsArguments) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 3, 1));
+  for (int32_t n : {0, 10001}) {
+    EXPECT_RAISES(knowledgeBase_find(kb.get(), "x", n), 20, 13, "Ung\xFCltige Trefferzahl in knowledgeBase_find");
+    EXPECT_RAISES(knowledgeBase_findByText(kb.get(), "x", n), 20, 13, "Ung\xFCltige Trefferzahl in knowledgeBase_find");
+  }
+  EXPECT_RAISES(knowledgeBase_find(kb.get(), nullptr, 1), 20, 1, "pThis == NULL || pSeekString == NULL in knowledgeBase_find");
+  EXPECT_RAISES(knowledgeBase_findByText(nullptr, "x", 1), 20, 1,
+                "pThis == NULL || pSeekString == NULL in knowledgeBase_find");
+  EXPECT_RAISES(knowledgeBase_find(kb.get(), " ", 1), 20, 11,
+                "Ung\xFCltiger Eintragstext in knowledgeBase_preprocessText pText=\" \"");
+  EXPECT_EQ(find(kb.get(), "x", 10000), (std::vector<Hit>{}));  // empty knowledge base
+  orl::KnowledgeBasePtr bare(knowledgeBase_create(0, 0, 3, 1));  // no framing: one letter has no tuple
+  EXPECT_RAISES(knowledgeBase_find(bare.get(), "x", 1), 19, 4, "Leerer Suchstring in featureSpace_findEntries");
+}
+
+TEST(KnowledgeBase, MisspeltWordsFindTheirEntryFirst) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 11, 1));
+  std::vector<unsigned char> block = kerneltest::block(9);
+  for (const char* word : {"Haus", "Maus", "Stra\xDF" "e", "Schule", "Bahnhof", "Rathaus", "Hausmeister"}) {
+    knowledgeBase_addEntry(kb.get(), word, word, block.data(), 0.0);
+  }
+  EXPECT_EQ(find(kb.get(), "Bahnhoff", 1).at(0).key, "Bahnhof");
+  EXPECT_EQ(find(kb.get(), "Schuhle", 1).at(0).key, "Schule");
+  EXPECT_EQ(find(kb.get(), "haus", 1), (std::vector<Hit>{{"Haus", 1.0}}));
+  std::vector<Hit> haus = find(kb.get(), "Haus", 3);
+  EXPECT_EQ(haus[1].key, "Rathaus");  // all 12 tuples but '_H', '_HA', '_HAU': 9 of 12
+  EXPECT_DOUBLE_EQ(haus[1].confidence, 0.75);
+  EXPECT_EQ(haus[2].key, "Hausmeister");  // 9 of 12 as well: the lower index comes first
+  EXPECT_DOUBLE_EQ(haus[2].confidence, 0.75);
+  orl::KnowledgeBaseResultListPtr full(knowledgeBase_find(kb.get(), "Haus", 1));
+  const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(full.get(), 0);
+  EXPECT_EQ(hit->numberFeaturesOfSeekString, 12);
+  EXPECT_EQ(std::vector<unsigned char>(hit->syntacticFeatures, hit->syntacticFeatures + 82), block);
+}
+
+TEST(KnowledgeBase, DeletingByKeyPrefixRemovesAllSentencesOfADocument) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 3, 2));
+  knowledgeBase_addEntry(kb.get(), "doc1?000000?000000?000010", "Das rote Haus", nullptr, 0.0);
+  knowledgeBase_addEntry(kb.get(), "doc2?000000?000000?000010", "Das blaue Haus", nullptr, 0.0);
+  knowledgeBase_addEntry(kb.get(), "doc1?000001?000011?000010", "Ein rotes Auto", nullptr, 0.0);
+  knowledgeBase_deleteEntry(kb.get(), "nothing", 1);
+  EXPECT_EQ(kb->modificationFlags, knowledgeBase_changed);
+  knowledgeBase_deleteEntry(kb.get(), "doc1?", 1);
+  EXPECT_EQ(kb->modificationFlags, knowledgeBase_changed | knowledgeBase_defragmentationDue);
+  EXPECT_EQ(find(kb.get(), "rote Haus Auto", 10), (std::vector<Hit>{{"doc2?000000?000000?000010", 1.0 / 3}}));
+  EXPECT_EQ(findByText(kb.get(), "ein rotes auto", 1), (std::vector<Hit>{}));
+
+  knowledgeBase_defragment(kb.get());
+  EXPECT_EQ(kb->modificationFlags, knowledgeBase_changed);
+  EXPECT_EQ(entryList_getMaxIndex(kb->entryList), 0);
+  EXPECT_EQ(find(kb.get(), "blaue", 10), (std::vector<Hit>{{"doc2?000000?000000?000010", 1.0}}));
+  knowledgeBase_addEntry(kb.get(), "doc3", "blaue Blume", nullptr, 0.0);
+  EXPECT_EQ(find(kb.get(), "blaue Blume", 10),
+            (std::vector<Hit>{{"doc3", 1.0}, {"doc2?000000?000000?000010", 0.5}}));
+  EXPECT_RAISES(knowledgeBase_deleteEntry(kb.get(), nullptr, 1), 20, 1,
+                "pThis == NULL || pPrimaryKey == NULL in knowledgeBase_deleteEntry");
+  EXPECT_RAISES(knowledgeBase_defragment(nullptr), 20, 1, "pThis == NULL in knowledgeBase_defragment");
+}
+
+TEST(KnowledgeBase, FailedAddLeavesNoEntryBehind) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 3, 1));
+  knowledgeBase_addEntry(kb.get(), "first", "Haus", nullptr, 0.0);
+  kb->modificationFlags = 0;
+  // Make the feature space refuse the next point after the entry list has taken it.
+  kb->featureSpace->highestIndex = 5;
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "second", "Haus", nullptr, 0.0), 19, 1,
+                "pIndexEntry <= pThis->highestIndex in featureSpace_addEntry");
+  EXPECT_EQ(find(kb.get(), "Haus", 10), (std::vector<Hit>{{"first", 1.0}}));
+  EXPECT_EQ(findByText(kb.get(), "haus", 10), (std::vector<Hit>{{"first", 1.0}}));
+  orl::VectorPtr byKey(entryList_findEntryByKey(kb->entryList, "second", 2));
+  EXPECT_EQ(byKey->numberElements, 0);
+  EXPECT_EQ(kb->modificationFlags, knowledgeBase_defragmentationDue);
+  kb->featureSpace->highestIndex = 1;
+  knowledgeBase_addEntry(kb.get(), "third", "Haus", nullptr, 0.0);
+  knowledgeBase_defragment(kb.get());
+  EXPECT_EQ(find(kb.get(), "Haus", 10), (std::vector<Hit>{{"first", 1.0}, {"third", 1.0}}));
+}
+
+}  // namespace
