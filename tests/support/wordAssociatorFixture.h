@@ -217,27 +217,32 @@ class WordAssociatorFixture {
   }
 
   annConnectionMatrix* buildMatrix() const {
+    std::vector<std::vector<const FixtureSynapse*>> incoming(words_.size());
+    for (const FixtureSynapse& s : synapses_) {
+      if (s.to < 0 || s.to >= numberNeurons())
+        throw std::invalid_argument("no such neuron: " + std::to_string(s.to));
+      incoming[static_cast<std::size_t>(s.to)].push_back(&s);
+    }
     orl::AnnConnectionMatrixPtr matrix(annConnectionMatrix_create(numberNeurons()));
-    for (int32_t neuron = 0; neuron < numberNeurons(); ++neuron) {
+    for (const std::vector<const FixtureSynapse*>& synapses : incoming) {
+      std::vector<int32_t> types;
+      for (const FixtureSynapse* s : synapses) {
+        if (std::find(types.begin(), types.end(), s->type) == types.end()) types.push_back(s->type);
+      }
       annConnectionMatrixRow row;
       annConnectionMatrixRow_init(&row);
-      std::vector<int32_t> types;
-      for (const FixtureSynapse& s : synapses_) {
-        if (s.to == neuron && std::find(types.begin(), types.end(), s.type) == types.end())
-          types.push_back(s.type);
-      }
+      annConnectionSet set{-1, 0, 0, nullptr};
       try {
         for (int32_t type : types) {
-          annConnectionSet set;
           annConnectionSet_init(&set, type, 0);
-          for (const FixtureSynapse& s : synapses_) {
-            if (s.to == neuron && s.type == type) annConnectionSet_addConnection(&set, s.from, s.weight);
+          for (const FixtureSynapse* s : synapses) {
+            if (s->type == type) annConnectionSet_addConnection(&set, s->from, s->weight);
           }
           annConnectionMatrixRow_appendConnectionSet(&row, &set);
-          annConnectionSet_cleanup(&set);
         }
         annConnectionMatrix_appendRow(matrix.get(), &row);
       } catch (...) {
+        annConnectionSet_cleanup(&set);
         annConnectionMatrixRow_cleanup(&row);
         throw;
       }
