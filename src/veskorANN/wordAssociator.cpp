@@ -7,7 +7,6 @@
 
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlIO.h"
-#include "orlBasics/scopeGuard.h"
 
 namespace {
 
@@ -158,7 +157,8 @@ vector* wordAssociator_createWordVector(wordAssociator* pThis) {
 
 hash_t* wordAssociator_createLookupTable(wordAssociator* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in wordAssociator_createLookupTable()");
-  pThis->lookupTable.reset(hash_create(0, nullptr, nullptr));
+  // No size limit; null functions select text hashing and byte-wise comparison.
+  pThis->lookupTable.reset(hash_create(static_cast<hashcount_t>(-1), nullptr, nullptr));
   return pThis->lookupTable.get();
 }
 

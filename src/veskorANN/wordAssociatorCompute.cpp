@@ -2,11 +2,9 @@
 // active words. The state vectors belong to the computation, never to the word associator.
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 
 #include "orlBasics/orlException.h"
-#include "orlBasics/scopeGuard.h"
 #include "veskorANN/wordAssociator.h"
 
 namespace {
