@@ -234,6 +234,18 @@ void stream_writeChars(orlStream* pThis, const char* text) {
   writeBlock(pThis, text, static_cast<int64_t>(std::strlen(text)), "stream_writeString");
 }
 
+void stream_writeRawBytes(orlStream* pThis, const void* bytes, std::size_t count) {
+  if (pThis == nullptr || (bytes == nullptr && count > 0)) {
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pBytes == NULL in stream_writeRawBytes");
+  }
+  writeBlock(pThis, bytes, static_cast<int64_t>(count), "stream_writeRawBytes");
+}
+
+void stream_writeByte(orlStream* pThis, uint8_t value) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_writeByte");
+  writeScalar(pThis, &value, 1, "stream_writeByte");
+}
+
 int32_t stream_readInt32(orlStream* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_readInt32");
   int32_t value;

@@ -3,6 +3,7 @@
 // from a file is checked against the file before anything is allocated for it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "orlBasics/orlMemory.h"
@@ -26,6 +27,9 @@ void stream_writeByteArray(orlStream* pThis, int32_t count, const void* bytes);
 // Null is written as length -1.
 void stream_writeString(orlStream* pThis, const char* text);
 void stream_writeChars(orlStream* pThis, const char* text);
+// Raw bytes with no count in front, for formats with single-byte fields.
+void stream_writeRawBytes(orlStream* pThis, const void* bytes, std::size_t count);
+void stream_writeByte(orlStream* pThis, uint8_t value);
 
 struct int32Array {
   int32_t count;

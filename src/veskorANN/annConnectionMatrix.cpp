@@ -100,12 +100,12 @@ void annConnectionMatrix_appendRow(annConnectionMatrix* pThis, annConnectionMatr
   annConnectionMatrixRow_init(pRow);
 }
 
-void annConnectionMatrix_save(const annConnectionMatrix* pThis, annOutput* pOutputStream) {
+void annConnectionMatrix_save(const annConnectionMatrix* pThis, orlStream* pOutputStream) {
   if (pThis == nullptr || pOutputStream == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pOutputStream == NULL in annConnectionMatrix_save()");
   }
   int32_t rows = annConnectionMatrix_getNumberRows(pThis);
-  annOutput_writeInt32(pOutputStream, rows);
+  stream_writeInt32(pOutputStream, rows);
   for (int32_t i = 0; i < rows; ++i)
     annConnectionMatrixRow_save(annConnectionMatrix_getRow(pThis, i), pOutputStream);
 }
@@ -164,12 +164,12 @@ void annConnectionMatrixRow_appendConnectionSet(annConnectionMatrixRow* pThis, a
   *pSet = annConnectionSet{pSet->type, 0, 0, nullptr};
 }
 
-void annConnectionMatrixRow_save(const annConnectionMatrixRow* pThis, annOutput* pOutputStream) {
+void annConnectionMatrixRow_save(const annConnectionMatrixRow* pThis, orlStream* pOutputStream) {
   if (pThis == nullptr || pOutputStream == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pOutputStream == NULL in annConnectionMatrixRow_save()");
   }
   int32_t sets = annConnectionMatrixRow_getNumberConnectionSets(pThis);
-  annOutput_writeInt32(pOutputStream, sets);
+  stream_writeInt32(pOutputStream, sets);
   for (int32_t s = 0; s < sets; ++s)
     annConnectionSet_save(annConnectionMatrixRow_getConnectionSet(pThis, s), pOutputStream);
 }
@@ -223,15 +223,15 @@ void annConnectionSet_addConnection(annConnectionSet* pThis, int32_t pNeuron, fl
   ++pThis->numberConnections;
 }
 
-void annConnectionSet_save(const annConnectionSet* pThis, annOutput* pOutputStream) {
+void annConnectionSet_save(const annConnectionSet* pThis, orlStream* pOutputStream) {
   if (pThis == nullptr || pOutputStream == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pOutputStream == NULL in annConnectionSet_save()");
   }
-  annOutput_writeInt32(pOutputStream, pThis->type);
-  annOutput_writeInt32(pOutputStream, pThis->numberConnections);
+  stream_writeInt32(pOutputStream, pThis->type);
+  stream_writeInt32(pOutputStream, pThis->numberConnections);
   for (int32_t c = 0; c < pThis->numberConnections; ++c) {
-    annOutput_writeInt32(pOutputStream, pThis->connections[c].neuron);
-    annOutput_writeFloat32(pOutputStream, pThis->connections[c].weight);
+    stream_writeInt32(pOutputStream, pThis->connections[c].neuron);
+    stream_writeFloat32(pOutputStream, pThis->connections[c].weight);
   }
 }
 

@@ -10,7 +10,7 @@
 #include "orlBasics/orlIO.h"
 #include "orlBasics/segmentedVector.h"
 #include "orlBasics/vector.h"
-#include "veskorANN/annOutput.h"
+#include "orlBasics/orlIO.h"
 
 // Synapse-type bits of a connection set. The kind decides which accumulator the set feeds; the
 // input bits decide how its input is formed.
@@ -49,7 +49,7 @@ int32_t annConnectionMatrix_getNumberRows(const annConnectionMatrix* pThis);
 annConnectionMatrixRow* annConnectionMatrix_getRow(const annConnectionMatrix* pThis, int32_t pIndex);
 // Appends the row as the next neuron's row and takes over what it owns (pRow is left empty).
 void annConnectionMatrix_appendRow(annConnectionMatrix* pThis, annConnectionMatrixRow* pRow);
-void annConnectionMatrix_save(const annConnectionMatrix* pThis, annOutput* pOutputStream);
+void annConnectionMatrix_save(const annConnectionMatrix* pThis, orlStream* pOutputStream);
 annConnectionMatrix* annConnectionMatrix_createFromFile(orlStream* pInputStream);
 
 int32_t annConnectionMatrixRow_getNumberConnectionSets(const annConnectionMatrixRow* pThis);
@@ -59,13 +59,13 @@ void annConnectionMatrixRow_init(annConnectionMatrixRow* pThis);
 void annConnectionMatrixRow_cleanup(annConnectionMatrixRow* pThis);
 // Appends the set and takes over its connections (pSet is left empty).
 void annConnectionMatrixRow_appendConnectionSet(annConnectionMatrixRow* pThis, annConnectionSet* pSet);
-void annConnectionMatrixRow_save(const annConnectionMatrixRow* pThis, annOutput* pOutputStream);
+void annConnectionMatrixRow_save(const annConnectionMatrixRow* pThis, orlStream* pOutputStream);
 void annConnectionMatrixRow_load(annConnectionMatrixRow* pThis, orlStream* pInputStream);
 
 void annConnectionSet_init(annConnectionSet* pThis, int32_t pType, int32_t pBufferLength);
 void annConnectionSet_cleanup(annConnectionSet* pThis);
 void annConnectionSet_addConnection(annConnectionSet* pThis, int32_t pNeuron, float pWeight);
-void annConnectionSet_save(const annConnectionSet* pThis, annOutput* pOutputStream);
+void annConnectionSet_save(const annConnectionSet* pThis, orlStream* pOutputStream);
 void annConnectionSet_load(annConnectionSet* pThis, orlStream* pInputStream);
 
 namespace orl {

@@ -192,7 +192,7 @@ int32_t checkSavable(const annNetwork* network) {
 }
 
 // The values of an instance, or of the type's zeroed default when it is not registered.
-void writeInstanceValues(annOutput* out, const nciDefinitions* registry, const char* instanceName,
+void writeInstanceValues(orlStream* out, const nciDefinitions* registry, const char* instanceName,
                          const char* typeName) {
   const nciType* type = nciDefinitions_findType(registry, typeName);
   if (type == nullptr) throw annFailure{kNciUnknownType};
@@ -208,20 +208,20 @@ void writeInstanceValues(annOutput* out, const nciDefinitions* registry, const c
   }
 }
 
-void writeLayer(annOutput* out, const nciDefinitions* registry, const annLayer& layer) {
+void writeLayer(orlStream* out, const nciDefinitions* registry, const annLayer& layer) {
   annTokens_writeName(out, layer.name);
-  annOutput_writeInt32(out, layer.l_dim);
-  annOutput_writeInt32(out, layer.l_n_neu);
+  stream_writeInt32(out, layer.l_dim);
+  stream_writeInt32(out, layer.l_n_neu);
   annTokens_writeName(out, layer.l_nt);
-  annOutput_writeInt32(out, layer.l_nt_id);
-  for (int32_t length : layer.l_len) annOutput_writeInt32(out, length);
-  annOutput_writeInt32(out, layer.l_x_border);
-  annOutput_writeInt32(out, layer.l_y_border);
-  annOutput_writeInt32(out, layer.l_z_border);
-  annOutput_writeInt32(out, layer.l_border_status);
-  annOutput_writeInt32(out, layer.l_offset);
-  annOutput_writeInt32(out, layer.l_prio);
-  annOutput_writeInt32(out, layer.l_n_proj);
+  stream_writeInt32(out, layer.l_nt_id);
+  for (int32_t length : layer.l_len) stream_writeInt32(out, length);
+  stream_writeInt32(out, layer.l_x_border);
+  stream_writeInt32(out, layer.l_y_border);
+  stream_writeInt32(out, layer.l_z_border);
+  stream_writeInt32(out, layer.l_border_status);
+  stream_writeInt32(out, layer.l_offset);
+  stream_writeInt32(out, layer.l_prio);
+  stream_writeInt32(out, layer.l_n_proj);
   for (int32_t p = 0; p < layer.l_n_proj; ++p) {
     const annProjection& projection = layer.projections[p];
     annTokens_writeName(out, projection.name);
@@ -234,15 +234,15 @@ void writeLayer(annOutput* out, const nciDefinitions* registry, const annLayer& 
   }
 }
 
-void writeNetwork(annOutput* out, const nciDefinitions* registry, const annNetwork* network) {
+void writeNetwork(orlStream* out, const nciDefinitions* registry, const annNetwork* network) {
   const annNetworkHeader& header = network->header;
   annTokens_writeName(out, header.net_net);
-  annOutput_writeInt32(out, header.net_models);
-  annOutput_writeInt32(out, header.net_n_layer);
-  annOutput_writeInt32(out, header.net_n_nt);
+  stream_writeInt32(out, header.net_models);
+  stream_writeInt32(out, header.net_n_layer);
+  stream_writeInt32(out, header.net_n_nt);
   for (int32_t t = 0; t < header.net_n_nt; ++t) {
     const annNeuronType& type = network->neuronTypes[t];
-    annOutput_writeInt32(out, type.modelId);
+    stream_writeInt32(out, type.modelId);
     annTokens_writeName(out, type.name);
     std::string typeName = neuronTypeTypeName(modelName(type.modelId));
     const nciType* description = nciDefinitions_findType(registry, typeName.c_str());
@@ -298,9 +298,9 @@ int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefin
   int32_t status = checkSavable(pNetwork);
   if (status != kAnnOk) return status;
   return guarded([&] {
-    orl::AnnOutputPtr out(annOutput_create(pFileName));
+    orl::StreamPtr out(stream_createAtomicFileOutputStream(pFileName));
     writeNetwork(out.get(), pDefinitions, pNetwork);
-    annOutput_commit(out.get());
+    stream_commit(out.get());
   });
 }
 

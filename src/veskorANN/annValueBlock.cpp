@@ -127,10 +127,10 @@ void annTokens_readName(orlStream* pInput, char* pName) {
   std::memcpy(pName, text.get(), static_cast<std::size_t>(length));
 }
 
-void annTokens_writeName(annOutput* pOutput, const char* pName) {
+void annTokens_writeName(orlStream* pOutput, const char* pName) {
   std::size_t length = strnlen(pName, kNciTextSize - 1);
-  annOutput_writeByte(pOutput, static_cast<uint8_t>(length));
-  annOutput_writeBytes(pOutput, pName, length);
+  stream_writeByte(pOutput, static_cast<uint8_t>(length));
+  stream_writeRawBytes(pOutput, pName, length);
 }
 
 int32_t annValueBlock_read(orlStream* pInput, nciDefinitions* pDefinitions, const char* pInstanceName,
@@ -163,23 +163,23 @@ int32_t annValueBlock_read(orlStream* pInput, nciDefinitions* pDefinitions, cons
   return kAnnOk;
 }
 
-void annValueBlock_write(annOutput* pOutput, const nciDefinitions* pDefinitions, const nciType* pType,
+void annValueBlock_write(orlStream* pOutput, const nciDefinitions* pDefinitions, const nciType* pType,
                          const void* pData) {
   int32_t count = 0;
   for (int32_t p = 0; p < pType->numberParameters; ++p) {
     count += nciDefinitions_typeParameter(pDefinitions, pType, p)->elementCount;
   }
-  annOutput_writeInt32(pOutput, count);
+  stream_writeInt32(pOutput, count);
   const unsigned char* data = static_cast<const unsigned char*>(pData);
   ElementCursor cursor(pDefinitions, pType);
   for (int32_t i = 0; i < count; ++i) {
     const nciParameter* parameter = cursor.parameter();
     const unsigned char* element = data + cursor.offset();
-    annOutput_writeByte(pOutput, static_cast<uint8_t>(parameter->valueType));
+    stream_writeByte(pOutput, static_cast<uint8_t>(parameter->valueType));
     if (parameter->valueType == kNciText) {
       annTokens_writeName(pOutput, reinterpret_cast<const char*>(element));
     } else {
-      annOutput_writeBytes(pOutput, element,
+      stream_writeRawBytes(pOutput, element,
                            static_cast<std::size_t>(nciDefinitions_elementSize(parameter->valueType)));
     }
     cursor.advance();

@@ -6,14 +6,14 @@
 #include <cstdint>
 
 #include "orlBasics/orlIO.h"
-#include "veskorANN/annOutput.h"
+#include "orlBasics/orlIO.h"
 #include "veskorANN/nciDefinitions.h"
 
 uint8_t annTokens_readByte(orlStream* pInput);
 // Reads a name into a text element of kNciTextSize bytes, terminated.
 void annTokens_readName(orlStream* pInput, char* pName);
 // Writes at most 255 bytes of the text.
-void annTokens_writeName(annOutput* pOutput, const char* pName);
+void annTokens_writeName(orlStream* pOutput, const char* pName);
 
 // Reads a value block into the instance pInstanceName of type pTypeName, creating the instance
 // when needed. Values are matched in order against the type's parameter elements until a tag
@@ -24,5 +24,5 @@ void annTokens_writeName(annOutput* pOutput, const char* pName);
 int32_t annValueBlock_read(orlStream* pInput, nciDefinitions* pDefinitions, const char* pInstanceName,
                            const char* pTypeName);
 // Writes the values of pData (laid out as pType's data) tagged with their parameters' types.
-void annValueBlock_write(annOutput* pOutput, const nciDefinitions* pDefinitions, const nciType* pType,
+void annValueBlock_write(orlStream* pOutput, const nciDefinitions* pDefinitions, const nciType* pType,
                          const void* pData);

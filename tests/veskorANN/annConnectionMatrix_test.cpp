@@ -22,9 +22,9 @@ std::string floatBytes(float value) {
 }
 
 void saveMatrix(const annConnectionMatrix* matrix, const std::string& fileName) {
-  orl::AnnOutputPtr out(annOutput_create(fileName.c_str()));
+  orl::StreamPtr out(stream_createAtomicFileOutputStream(fileName.c_str()));
   annConnectionMatrix_save(matrix, out.get());
-  annOutput_commit(out.get());
+  stream_commit(out.get());
 }
 
 annConnectionMatrix* loadMatrix(const std::string& fileName) {

@@ -323,9 +323,9 @@ TEST(AnnNetworkFile, ReportsFileFailuresAndKeepsTheOldFile) {
   EXPECT_EQ(annNetwork_save(nullptr, registry.get(), dir.file("x.net").c_str()), kAnnNothingToSave);
 
   writeFileBytes(dir.file("old.net"), "old contents");
-  annOutput_setWriteFailureAfter(20);
+  stream_setWriteFailureAfter(20);
   int32_t status = annNetwork_save(network.get(), registry.get(), dir.file("old.net").c_str());
-  annOutput_setWriteFailureAfter(-1);
+  stream_setWriteFailureAfter(-1);
   EXPECT_EQ(status, kAnnWriteError);
   EXPECT_EQ(readFileBytes(dir.file("old.net")), "old contents");
   int32_t files = 0;

@@ -190,9 +190,9 @@ TEST(AnnValueBlock, WritesEveryElementTaggedWithItsType) {
   std::memcpy(data + 4, &dimension, 4);
   std::memcpy(data + 8, &strength, 8);
   {
-    orl::AnnOutputPtr out(annOutput_create(dir.file("w").c_str()));
+    orl::StreamPtr out(stream_createAtomicFileOutputStream(dir.file("w").c_str()));
     annValueBlock_write(out.get(), registry.get(), neighbour, data);
-    annOutput_commit(out.get());
+    stream_commit(out.get());
   }
   std::string expected = int32Bytes(3) + int32Value(3) + int32Value(2) + std::string(1, char{kNciFloat64}) +
                          std::string(reinterpret_cast<const char*>(&strength), 8);

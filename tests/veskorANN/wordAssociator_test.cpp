@@ -275,10 +275,11 @@ TEST(WordAssociator, FailedBackupsLeaveExistingFilesAlone) {
   stream_setWriteFailureAfter(-1);
   EXPECT_EQ(readFileBytes(g), "previous");
 
-  annOutput_setWriteFailureAfter(10);
+  // The header file goes out first; let it through and fail ten bytes into the network file.
+  stream_setWriteFailureAfter(static_cast<int64_t>(readFileBytes(dir.file("wa")).size()) + 10);
   expectRaise([&] { wordAssociator_saveAs(wa.get(), g.c_str()); }, 5000, 3,
               "-3301:Schreibfehler in wordAssociator:");
-  annOutput_setWriteFailureAfter(-1);
+  stream_setWriteFailureAfter(-1);
   EXPECT_EQ(readFileBytes(g + ".v1.net"), "previous");
   EXPECT_EQ(readFileBytes(g + ".v1.tab"), "previous");
   std::size_t files = 0;
