@@ -1,0 +1,137 @@
+// Changing open knowledge bases: adding and deleting entries and documents, defragmenting.
+// Every function holds exclusive access to the knowledge bases it names for the whole call, the
+// application knowledge base first, then the word knowledge base. Nothing is saved here, and what
+// was stored before a failure stays stored.
+#include <cstring>
+
+#include "kazlib/hash.h"
+#include "orlBasics/orlMemory.h"
+#include "veskorAPI/veskorAPIInternal.h"
+#include "veskorKernel/knowledgeBase.h"
+#include "veskorSearch/abbreviationList.h"
+#include "veskorSearch/cAPIAdd_preprocessText.h"
+#include "veskorSearch/kbase_addfile.h"
+#include "veskorSearch/wordRegistration.h"
+
+namespace {
+
+// Kernel match modes of knowledgeBase_deleteEntry.
+constexpr int32_t kMatchKeyEnd = 0;
+constexpr int32_t kMatchKeyPrefix = 1;
+
+struct akbAndWkb {
+  knowledgeBase* akb;
+  knowledgeBase* wkb;  // null when no word knowledge base was named
+};
+
+// Looks the WKB (when named) and then the AKB up, and takes exclusive access to the AKB before the
+// WKB. Naming one knowledge base in both roles takes its access once.
+akbAndWkb accessAKBAndWKB(veskorCall_t& call, const char* pWKBName, const char* pAKBName) {
+  namedSyncedDataObject* wkbObject = pWKBName != nullptr ? call.lookUpKB(pWKBName) : nullptr;
+  namedSyncedDataObject* akbObject = call.lookUpKB(pAKBName);
+  akbAndWkb kbs{call.exclusiveAccess<knowledgeBase>(akbObject), nullptr};
+  if (wkbObject != nullptr) kbs.wkb = call.exclusiveAccess<knowledgeBase>(wkbObject);
+  return kbs;
+}
+
+knowledgeBase* accessKB(veskorCall_t& call, const char* pKBName) {
+  return call.exclusiveAccess<knowledgeBase>(call.lookUpKB(pKBName));
+}
+
+}  // namespace
+
+extern "C" VESKOR_EXPORT int veskorAddEntry(int connectionID, const char* pWKBName, const char* pAKBName,
+                                            const char* pPrimaryKey, const char* pEntryText) {
+  return veskorCall("veskorAddEntry", connectionID, [&](veskorCall_t& call) {
+    if (pAKBName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pAKBName == NULL in veskorAddEntry()");
+    }
+    if (pPrimaryKey == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pPrimaryKey == NULL in veskorAddEntry()");
+    }
+    if (pEntryText == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pEntryText == NULL in veskorAddEntry()");
+    }
+    akbAndWkb kbs = accessAKBAndWKB(call, pWKBName, pAKBName);
+    orl::HashPtr abbreviations(createAbbreviationList());
+    orl::OwnedText text(cAPIAdd_preprocessText(pEntryText, abbreviations.get()));
+    knowledgeBase_addEntry(kbs.akb, pPrimaryKey, text.get(), nullptr, 0.0);
+    if (kbs.wkb != nullptr) registerEntryWords(kbs.wkb, text.get());
+  });
+}
+
+extern "C" VESKOR_EXPORT int veskorAddDocument(int connectionID, const char* pWKBName, const char* pAKBName,
+                                               const char* pPrimaryKey, const char* pTextOfDocument) {
+  return veskorCall("veskorAddDocument", connectionID, [&](veskorCall_t& call) {
+    if (pAKBName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pAKBName == NULL in veskorAddDocument()");
+    }
+    if (pPrimaryKey == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pPrimaryKey == NULL in veskorAddDocument()");
+    }
+    if (pTextOfDocument == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pTextOfDocument == NULL in veskorAddDocument()");
+    }
+    akbAndWkb kbs = accessAKBAndWKB(call, pWKBName, pAKBName);
+    // Refuses an AKB of single entries (group 200 code 2, status 18).
+    kbase_addFile(pPrimaryKey, pTextOfDocument, kbs.akb, kbs.wkb);
+  });
+}
+
+extern "C" VESKOR_EXPORT int veskorDeleteEntry(int connectionID, const char* pKBName,
+                                               const char* pPrimaryKey) {
+  return veskorCall("veskorDeleteEntry", connectionID, [&](veskorCall_t& call) {
+    if (pKBName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pKBName == NULL in veskorDeleteEntry()");
+    }
+    if (pPrimaryKey == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pPrimaryKey == NULL in veskorDeleteEntry()");
+    }
+    knowledgeBase_deleteEntry(accessKB(call, pKBName), pPrimaryKey, kMatchKeyEnd);
+  });
+}
+
+extern "C" VESKOR_EXPORT int veskorDeleteDocument(int connectionID, const char* pKBName,
+                                                  const char* pPrimaryKey) {
+  return veskorCall("veskorDeleteDocument", connectionID, [&](veskorCall_t& call) {
+    if (pKBName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pKBName == NULL in veskorDeleteDocument()");
+    }
+    if (pPrimaryKey == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pPrimaryKey == NULL in veskorDeleteDocument()");
+    }
+    // Every sentence key of the document is the document key, "?" and the sentence numbers, so
+    // the "?" keeps D7 from matching the sentences of D70.
+    std::size_t keyLength = std::strlen(pPrimaryKey);
+    char* pattern = call.atEnd<orlFree>(static_cast<char*>(orlMalloc(keyLength + 2)));
+    std::memcpy(pattern, pPrimaryKey, keyLength);
+    pattern[keyLength] = '?';
+    pattern[keyLength + 1] = '\0';
+    knowledgeBase* kb = accessKB(call, pKBName);
+    if (kb->featureType % 2 != 0) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_FEATURE_TYPE,
+                "error: invalid feature type of knowledge base in veskorDeleteDocument()");
+    }
+    knowledgeBase_deleteEntry(kb, pattern, kMatchKeyPrefix);
+  });
+}
+
+extern "C" VESKOR_EXPORT int veskorDefragmentKB(int connectionID, const char* pKBName) {
+  return veskorCall("veskorDefragmentKB", connectionID, [&](veskorCall_t& call) {
+    if (pKBName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pKBName == NULL in veskorDefragmentKB()");
+    }
+    knowledgeBase_defragment(accessKB(call, pKBName));
+  });
+}
