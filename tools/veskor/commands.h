@@ -1,0 +1,17 @@
+// Each function adds its subcommands to the application; their callbacks do the work and throw
+// Failure to end with a message and an exit code.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "options.h"
+
+namespace veskorcli {
+
+void addManageCommands(CLI::App& app,
+                       const GlobalOptions& options);  // create, info, delete, delete-doc, defrag
+void addImportCommands(CLI::App& app, const GlobalOptions& options);  // add, import, add-doc, import-docs
+void addFindCommands(CLI::App& app, const GlobalOptions& options);    // find, find-doc, compare
+void addDemoCommand(CLI::App& app, const GlobalOptions& options);
+
+}  // namespace veskorcli

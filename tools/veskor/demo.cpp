@@ -1,0 +1,198 @@
+// veskor demo: builds knowledge bases from the sample data in a scratch directory and shows what
+// fuzzy search finds, one explained example at a time.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "engine.h"
+#include "failure.h"
+#include "operations.h"
+
+#ifndef VESKOR_SOURCE_SAMPLE_DIR
+#define VESKOR_SOURCE_SAMPLE_DIR ""
+#endif
+
+namespace fs = std::filesystem;
+
+namespace veskorcli {
+namespace {
+
+struct EntryExample {
+  const char* explanation;
+  const char* query;
+};
+
+// Each query differs from its entry the way user input does.
+const EntryExample entryExamples[] = {
+    {"A misspelt town still finds its entry:", "Nürnbreg"},
+    {"Words in another order and a missing letter:", "Breisgau Freiburg im"},
+    {"Part of a street address, without the house number:", "Schillerstrasse Hamburg"},
+    {"A product described loosely:", "Wasserkocher aus Edelstahl"},
+};
+
+const char* const documentQuery = "Loch im Fahrradschlauch flicken";
+
+// The installed tool finds the data next to itself; a build tree uses the source tree's copy.
+fs::path findSampleDirectory() {
+  std::error_code error;
+  const fs::path executable = fs::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const fs::path installed = executable.parent_path().parent_path() / "share" / "veskor" / "sample";
+    if (fs::is_regular_file(installed / "entries.tsv", error)) return installed;
+  }
+  const fs::path source = VESKOR_SOURCE_SAMPLE_DIR;
+  if (!source.empty() && fs::is_regular_file(source / "entries.tsv", error)) return source;
+  throw fileError("sample data not found; name its directory with --data DIR");
+}
+
+std::map<std::string, std::string> readEntryTexts(const fs::path& fileName) {
+  std::map<std::string, std::string> texts;
+  std::ifstream in(fileName, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t tab = line.find('\t');
+    if (tab != std::string::npos) texts[line.substr(0, tab)] = line.substr(tab + 1);
+  }
+  return texts;
+}
+
+// Runs the demo inside the scratch directory, so that any working file lands there too.
+class WorkingDirectory {
+ public:
+  explicit WorkingDirectory(const fs::path& directory) : previous_(fs::current_path()) {
+    fs::current_path(directory);
+  }
+  ~WorkingDirectory() {
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+  }
+
+ private:
+  fs::path previous_;
+};
+
+class ScratchDirectory {
+ public:
+  explicit ScratchDirectory(const std::string& kept) {
+    if (!kept.empty()) {
+      fs::create_directories(kept);
+      path_ = fs::absolute(kept);
+      return;
+    }
+    std::string pattern = (fs::temp_directory_path() / "veskor-demo-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw fileError("cannot create a temporary directory");
+    path_ = pattern;
+    remove_ = true;
+  }
+  ~ScratchDirectory() {
+    std::error_code ignored;
+    if (remove_) fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+  bool remove_ = false;
+};
+
+void runDemo(const GlobalOptions& options, const std::string& dataOption, const std::string& keepOption) {
+  const TextCodec codec(Encoding::utf8, false);  // the sample data is UTF-8
+  const fs::path data = dataOption.empty() ? findSampleDirectory() : fs::absolute(dataOption);
+  const fs::path entriesFile = data / "entries.tsv";
+  const fs::path docsDirectory = data / "docs";
+  const fs::path compareFile = data / "compare" / "entkalken.txt";
+  const ScratchDirectory scratch(keepOption);
+  const WorkingDirectory inScratch(scratch.path());
+
+  std::printf("Veskor demo: knowledge bases built from %s\n", data.c_str());
+  std::printf("in %s%s\n", scratch.path().c_str(), keepOption.empty() ? " (removed at the end)" : "");
+
+  const Engine engine(codec, options.verbose);
+  const SearchSettings top3{3, 0, 0, 0};
+
+  // Entries: places, streets and products found by groups of characters.
+  createKbFile(engine, "entries.kb", KbKind::entries);
+  createKbFile(engine, "scratch-words.kb", KbKind::words);
+  {
+    OpenKb entries(engine, "entries.kb", "entries");
+    std::ifstream in(entriesFile, std::ios::binary);
+    if (!in) throw fileError(entriesFile.string() + ": cannot be opened");
+    const ImportResult imported = importEntries(engine, entries, nullptr, in, entriesFile.string(),
+                                                fs::file_size(entriesFile), codec, true);
+    entries.save();
+    std::printf("\n== %llu entries (places, streets, products) from %s\n",
+                static_cast<unsigned long long>(imported.added), entriesFile.filename().c_str());
+    std::printf("   $ veskor create entries.kb && veskor import entries.kb entries.tsv\n");
+
+    const std::map<std::string, std::string> texts = readEntryTexts(entriesFile);
+    const OpenKb words(engine, "scratch-words.kb", "scratch-words");
+    for (const EntryExample& example : entryExamples) {
+      std::printf("\n%s\n   $ veskor find entries.kb \"%s\" -n 3\n", example.explanation, example.query);
+      const SearchHits hits = findEntries(engine, entries.name(), words.name(), nullptr, top3,
+                                          codec.toEngine(example.query, TextOrigin{"demo query", 0}));
+      for (int i = 0; i < hits->numberHits; ++i) {
+        const std::string key = codec.toOutput(hits->hits[i].primaryKey);
+        const auto text = texts.find(key);
+        std::printf("   %3d  %.4f  %-8s %s\n", i + 1, hits->hits[i].confidence, key.c_str(),
+                    text == texts.end() ? "" : text->second.c_str());
+      }
+    }
+  }
+
+  // Documents: one entry per sentence, found by words; the word knowledge base supplies similar words.
+  std::vector<std::string> documentFiles;
+  for (const auto& file : fs::directory_iterator(docsDirectory)) {
+    if (file.is_regular_file()) documentFiles.push_back(file.path().string());
+  }
+  std::sort(documentFiles.begin(), documentFiles.end());
+  createKbFile(engine, "documents.kb", KbKind::documents);
+  createKbFile(engine, "words.kb", KbKind::words);
+  OpenKb documents(engine, "documents.kb", "documents");
+  OpenKb words(engine, "words.kb", "words");
+  const ImportResult imported = importDocuments(engine, documents, &words, documentFiles, codec);
+  documents.save();
+  words.save();
+  std::printf("\n== %llu German documents from %s, their words in a word knowledge base\n",
+              static_cast<unsigned long long>(imported.added), docsDirectory.filename().c_str());
+  std::printf("   $ veskor create documents.kb --kind documents && veskor create words.kb --kind words\n");
+  std::printf("   $ veskor import-docs documents.kb docs/*.txt --wkb words.kb\n");
+
+  SearchReport report{"documents.kb", documentQuery, false, docsDirectory.string()};
+  std::printf("\nA document search ranks documents and shows their matching sentences (score, byte span):\n");
+  std::printf("   $ veskor find-doc documents.kb \"%s\" --wkb words.kb -n 3 --source docs\n", documentQuery);
+  std::fflush(stdout);
+  printDocumentHits(*findDocuments(engine, documents.name(), words.name(), nullptr, top3,
+                                   codec.toEngine(documentQuery, TextOrigin{"demo query", 0})),
+                    top3, report, codec);
+
+  report.query = compareFile.string();
+  std::printf(
+      "\nA whole text (a reader's question) compared with the documents finds the one it is about:\n");
+  std::printf("   $ veskor compare documents.kb compare/entkalken.txt --wkb words.kb -n 3 --source docs\n");
+  std::fflush(stdout);
+  printDocumentHits(*compareDocument(engine, documents.name(), words.name(), top3,
+                                     codec.toEngine(readFileBytes(compareFile.string()),
+                                                    TextOrigin{compareFile.string(), 1})),
+                    top3, report, codec);
+}
+
+}  // namespace
+
+void addDemoCommand(CLI::App& app, const GlobalOptions& options) {
+  CLI::App* cmd = app.add_subcommand("demo", "Build knowledge bases from the sample data and search them");
+  auto data = std::make_shared<std::string>();
+  auto keep = std::make_shared<std::string>();
+  cmd->add_option("--data", *data, "Sample data directory (entries.tsv, docs/, compare/)");
+  cmd->add_option("--keep", *keep, "Build in this directory and keep the knowledge bases");
+  cmd->callback([&options, data, keep] { runDemo(options, *data, *keep); });
+}
+
+}  // namespace veskorcli

@@ -1,0 +1,97 @@
+// The tool's side of the engine's C API: one connection per run, knowledge bases opened under
+// fixed names and closed (never saved implicitly) when they go out of scope.
+#pragma once
+
+#include <veskor/veskorAPI.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "text.h"
+
+namespace veskorcli {
+
+class Engine {
+ public:
+  // verbose keeps the source location that the engine appends to its messages.
+  Engine(const TextCodec& codec, bool verbose);
+  ~Engine();
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  int connection() const { return connection_; }
+  // Throws a Failure carrying the engine's latest error when status is not VESKOR_OK.
+  void check(int status) const;
+  [[noreturn]] void fail(int status) const;
+  // The latest error's message, ready for output ("engine status N: message").
+  std::string describe(int status) const;
+
+ private:
+  TextCodec codec_;
+  bool verbose_;
+  int connection_ = -1;
+};
+
+// Exit code for an engine status: file trouble is 4 like the tool's own file errors, the rest 3.
+int exitCodeForStatus(int status);
+
+// Engine kinds of knowledge base, as veskorCreateKBFile makes them.
+enum class KbKind { entries, documents, words };
+void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind);
+
+class OpenKb {
+ public:
+  OpenKb(const Engine& engine, const std::string& fileName, std::string name);
+  ~OpenKb();
+  OpenKb(const OpenKb&) = delete;
+  OpenKb& operator=(const OpenKb&) = delete;
+
+  const char* name() const { return name_.c_str(); }
+  void save();
+
+ private:
+  const Engine& engine_;
+  std::string name_;
+};
+
+class OpenWa {
+ public:
+  OpenWa(const Engine& engine, const std::string& fileName, std::string name);
+  ~OpenWa();
+  OpenWa(const OpenWa&) = delete;
+  OpenWa& operator=(const OpenWa&) = delete;
+  const char* name() const { return name_.c_str(); }
+
+ private:
+  const Engine& engine_;
+  std::string name_;
+};
+
+// An empty word knowledge base in a private temporary directory, for searches that name none:
+// the engine needs one, and an empty one makes it search every word unchanged.
+class ScratchWordKb {
+ public:
+  explicit ScratchWordKb(const Engine& engine);
+  ~ScratchWordKb();
+  ScratchWordKb(const ScratchWordKb&) = delete;
+  ScratchWordKb& operator=(const ScratchWordKb&) = delete;
+  const char* name() const { return kb_->name(); }
+
+ private:
+  std::filesystem::path directory_;
+  std::unique_ptr<OpenKb> kb_;
+};
+
+struct SearchHitsDeleter {
+  int connection;
+  void operator()(veskorSearchHits* hits) const { veskorFreeSearchHits(connection, hits); }
+};
+struct DocumentHitsDeleter {
+  int connection;
+  void operator()(veskorDocumentSearchHits* hits) const { veskorFreeDocumentSearchHits(connection, hits); }
+};
+using SearchHits = std::unique_ptr<veskorSearchHits, SearchHitsDeleter>;
+using DocumentHits = std::unique_ptr<veskorDocumentSearchHits, DocumentHitsDeleter>;
+
+}  // namespace veskorcli

@@ -1,0 +1,273 @@
+#include "operations.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+
+#include "failure.h"
+#include "progress.h"
+
+namespace veskorcli {
+namespace {
+
+// Statuses that concern one entry (its key or text) rather than the whole run.
+bool concernsOneEntry(int status) {
+  switch (status) {
+    case VESKOR_ERROR_FATAL:
+    case VESKOR_ERROR_NOT_INITIALIZED:
+    case VESKOR_ERROR_FILE:
+    case VESKOR_ERROR_FILENAME:
+    case VESKOR_ERROR_FILEFORMAT:
+    case VESKOR_ERROR_KBNAME:
+    case VESKOR_ERROR_IDENTIFIER:
+    case VESKOR_ERROR_FEATURE_TYPE:
+    case VESKOR_ERROR_WANAME:
+    case 101:  // out of memory
+      return false;
+    default:
+      return status < 90 || status > 100;
+  }
+}
+
+bool isBlank(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
+}
+
+void printHitLine(int rank, double confidence, const std::string& key) {
+  std::printf("%3d  %.4f  %s\n", rank, confidence, key.c_str());
+}
+
+}  // namespace
+
+std::string readFileBytes(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) throw fileError(fileName + ": cannot be opened");
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw fileError(fileName + ": read error");
+  return bytes;
+}
+
+std::string documentKeyFromPath(const std::string& fileName) {
+  return std::filesystem::path(fileName).stem().string();
+}
+
+ImportResult importEntries(const Engine& engine, const OpenKb& akb, const OpenKb* wkb, std::istream& in,
+                           const std::string& inputName, uint64_t totalBytes, const TextCodec& codec,
+                           bool strict) {
+  ImportResult result;
+  Progress progress("entries", totalBytes);
+  uint64_t bytesRead = 0;
+  long lineNumber = 0;
+  std::string line;
+  const auto badLine = [&](int exitCode, const std::string& reason) {
+    const std::string message = inputName + ":" + std::to_string(lineNumber) + ": " + reason;
+    if (strict) throw Failure(exitCode, message);
+    progress.interrupt();
+    std::fprintf(stderr, "veskor: %s; line skipped\n", message.c_str());
+    ++result.skipped;
+  };
+  while (std::getline(in, line)) {
+    ++lineNumber;
+    bytesRead += line.size() + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    const size_t tab = line.find('\t');
+    if (tab == std::string::npos) {
+      badLine(exitFile, "no tab between key and text");
+      continue;
+    }
+    if (tab == 0) {
+      badLine(exitFile, "empty key");
+      continue;
+    }
+    if (isBlank(std::string_view(line).substr(tab + 1))) {
+      badLine(exitFile, "empty text");
+      continue;
+    }
+    std::string key, text;
+    try {
+      const TextOrigin origin{inputName, lineNumber};
+      key = codec.toEngine(std::string_view(line).substr(0, tab), origin);
+      text = codec.toEngine(std::string_view(line).substr(tab + 1), origin);
+    } catch (const Failure& failure) {
+      if (strict) throw;
+      progress.interrupt();
+      std::fprintf(stderr, "veskor: %s; line skipped\n", failure.what());
+      ++result.skipped;
+      continue;
+    }
+    const int status = veskorAddEntry(engine.connection(), wkb ? wkb->name() : nullptr, akb.name(),
+                                      key.c_str(), text.c_str());
+    if (status != VESKOR_OK) {
+      if (!concernsOneEntry(status)) engine.fail(status);
+      badLine(exitEngine, engine.describe(status));
+      continue;
+    }
+    ++result.added;
+    progress.update(result.added, bytesRead);
+  }
+  if (in.bad()) throw fileError(inputName + ": read error");
+  progress.finish();
+  result.seconds = progress.elapsedSeconds();
+  return result;
+}
+
+ImportResult importDocuments(const Engine& engine, const OpenKb& akb, const OpenKb* wkb,
+                             const std::vector<std::string>& fileNames, const TextCodec& codec) {
+  ImportResult result;
+  Progress progress("documents", fileNames.size());
+  for (const std::string& fileName : fileNames) {
+    const std::string key =
+        codec.toEngine(documentKeyFromPath(fileName), TextOrigin{"file name " + fileName, 0});
+    const std::string text = codec.toEngine(readFileBytes(fileName), TextOrigin{fileName, 1});
+    engine.check(veskorAddDocument(engine.connection(), wkb ? wkb->name() : nullptr, akb.name(), key.c_str(),
+                                   text.c_str()));
+    ++result.added;
+    progress.update(result.added, result.added);
+  }
+  progress.finish();
+  result.seconds = progress.elapsedSeconds();
+  return result;
+}
+
+SearchHits findEntries(const Engine& engine, const char* akb, const char* wkb, const char* wa,
+                       const SearchSettings& settings, const std::string& latin1Query) {
+  SearchHits hits(veskorFindEntry(engine.connection(), wkb, akb, wa, settings.maxHits,
+                                  settings.associationMode, settings.splitCompounds, latin1Query.c_str()),
+                  SearchHitsDeleter{engine.connection()});
+  if (!hits) engine.fail(veskorGetLatestErrorCode(engine.connection()));
+  return hits;
+}
+
+DocumentHits findDocuments(const Engine& engine, const char* akb, const char* wkb, const char* wa,
+                           const SearchSettings& settings, const std::string& latin1Query) {
+  DocumentHits hits(
+      veskorFindDocument(engine.connection(), wkb, akb, wa, settings.maxHits, settings.associationMode,
+                         settings.splitCompounds, latin1Query.c_str()),
+      DocumentHitsDeleter{engine.connection()});
+  if (!hits) engine.fail(veskorGetLatestErrorCode(engine.connection()));
+  return hits;
+}
+
+DocumentHits compareDocument(const Engine& engine, const char* akb, const char* wkb,
+                             const SearchSettings& settings, const std::string& latin1Text) {
+  DocumentHits hits(
+      veskorCompareDocument(engine.connection(), wkb, akb, settings.maxHits, latin1Text.c_str()),
+      DocumentHitsDeleter{engine.connection()});
+  if (!hits) engine.fail(veskorGetLatestErrorCode(engine.connection()));
+  return hits;
+}
+
+void printEntryHits(const veskorSearchHits& hits, const SearchSettings& settings, const SearchReport& report,
+                    const TextCodec& codec) {
+  if (report.json) {
+    nlohmann::json list = nlohmann::json::array();
+    for (int i = 0; i < hits.numberHits; ++i) {
+      if (hits.hits[i].confidence < settings.minConfidence) continue;
+      list.push_back(
+          {{"key", latin1ToUtf8(hits.hits[i].primaryKey)}, {"confidence", hits.hits[i].confidence}});
+    }
+    const nlohmann::json out = {
+        {"knowledgeBase", report.knowledgeBase},
+        {"query", codec.encoding() == Encoding::utf8 ? report.query : latin1ToUtf8(report.query)},
+        {"hits", list}};
+    std::printf("%s\n", out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    return;
+  }
+  int rank = 0;
+  for (int i = 0; i < hits.numberHits; ++i) {
+    if (hits.hits[i].confidence < settings.minConfidence) continue;
+    printHitLine(++rank, hits.hits[i].confidence, codec.toOutput(hits.hits[i].primaryKey));
+  }
+  if (rank == 0) std::fprintf(stderr, "veskor: no hits\n");
+}
+
+std::string sentenceText(const std::string& latin1Document, int offset, int length) {
+  if (offset < 0 || length <= 0 || static_cast<size_t>(offset) >= latin1Document.size()) return {};
+  const std::string_view span = std::string_view(latin1Document).substr(static_cast<size_t>(offset), length);
+  std::string text;
+  bool space = false;
+  for (const char c : span) {
+    if (c == ' ' || (c >= '\t' && c <= '\r')) {
+      space = !text.empty();
+    } else {
+      if (space) text.push_back(' ');
+      space = false;
+      text.push_back(c);
+    }
+  }
+  return text;
+}
+
+std::string findDocumentFile(const std::string& directory, const std::string& key) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path preferred = fs::path(directory) / (key + ".txt");
+  if (fs::is_regular_file(preferred, error)) return preferred.string();
+  std::vector<fs::path> candidates;
+  for (fs::directory_iterator it(directory, error), end; !error && it != end; it.increment(error)) {
+    if (it->is_regular_file(error) && it->path().stem() == key) candidates.push_back(it->path());
+  }
+  if (candidates.empty()) return {};
+  return std::min_element(candidates.begin(), candidates.end())->string();
+}
+
+void printDocumentHits(const veskorDocumentSearchHits& hits, const SearchSettings& settings,
+                       const SearchReport& report, const TextCodec& codec) {
+  nlohmann::json list = nlohmann::json::array();
+  int rank = 0;
+  for (int i = 0; i < hits.numberHits; ++i) {
+    const veskorDocumentSearchHit& hit = hits.hits[i];
+    if (hit.confidence < settings.minConfidence) continue;
+    const std::string key = codec.toOutput(hit.primaryKey);
+    std::string document;  // the text as the engine received it, when the source is known
+    bool haveDocument = false;
+    if (!report.sourceDirectory.empty()) {
+      const std::string fileName = findDocumentFile(report.sourceDirectory, key);
+      if (fileName.empty()) {
+        std::fprintf(stderr, "veskor: no file for document %s in %s\n", key.c_str(),
+                     report.sourceDirectory.c_str());
+      } else {
+        document = codec.toEngine(readFileBytes(fileName), TextOrigin{fileName, 1});
+        haveDocument = true;
+      }
+    }
+    ++rank;
+    nlohmann::json sentences = nlohmann::json::array();
+    if (!report.json) printHitLine(rank, hit.confidence, key);
+    for (int s = 0; s < hit.numberSentenceHits; ++s) {
+      const veskorSentenceSearchHit& sentence = hit.sentenceHits[s];
+      const std::string text = haveDocument
+                                   ? codec.toOutput(sentenceText(document, sentence.offset, sentence.length))
+                                   : std::string();
+      if (report.json) {
+        nlohmann::json entry = {
+            {"offset", sentence.offset}, {"length", sentence.length}, {"score", sentence.confidence}};
+        if (haveDocument) entry["text"] = codec.encoding() == Encoding::utf8 ? text : latin1ToUtf8(text);
+        sentences.push_back(entry);
+      } else {
+        std::printf("            %7.3f  @%d+%d%s%s\n", sentence.confidence, sentence.offset, sentence.length,
+                    haveDocument ? "  " : "", text.c_str());
+      }
+    }
+    if (report.json) {
+      list.push_back(
+          {{"key", latin1ToUtf8(hit.primaryKey)}, {"confidence", hit.confidence}, {"sentences", sentences}});
+    }
+  }
+  if (report.json) {
+    const nlohmann::json out = {
+        {"knowledgeBase", report.knowledgeBase},
+        {"query", codec.encoding() == Encoding::utf8 ? report.query : latin1ToUtf8(report.query)},
+        {"documents", list}};
+    std::printf("%s\n", out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+  } else if (rank == 0) {
+    std::fprintf(stderr, "veskor: no documents found\n");
+  }
+}
+
+}  // namespace veskorcli
