@@ -1,0 +1,72 @@
+#include <algorithm>
+#include <cstring>
+
+#include "veskorSearch/wordCandidate.h"
+
+const unsigned char* wordCandidate_features(const knowledgeBaseSearchHit* hit) {
+  if (hit == nullptr || hit->syntacticFeatures == nullptr || hit->numberSyntacticFeatures < 82) return nullptr;
+  return hit->syntacticFeatures;
+}
+
+namespace {
+
+// Positions of the feature vector that the selection reads.
+constexpr int kClass = 0;
+constexpr int kSecondClass = 1;
+constexpr int kThirdClass = 3;
+constexpr int kFourthClass = 4;
+constexpr int kMarking = 44;
+constexpr int kLexicon = 65;
+
+bool isCandidateClass(const unsigned char* f) {
+  return f[kClass] > 0x30 || f[kThirdClass] > 0x32 || f[kFourthClass] > 0x32 || f[kMarking] > 0x32 ||
+         f[kSecondClass] > 0x32;
+}
+
+// The score of a hit selected by its class bytes; `marked` is set by a marking byte and then
+// holds for the later hits of the word.
+double classScore(const unsigned char* f, double s, bool& marked) {
+  if (f[kClass] >= 0x31 && !marked) return s;
+  if (f[kThirdClass] > 0x31 && !marked) return s * 0.95;
+  if (f[kFourthClass] > 0x31 && !marked) return s * 0.91;
+  if (f[kMarking] > 0x32) {
+    marked = true;
+    return s;
+  }
+  if (f[kSecondClass] > 0x31 && !marked) return s * 0.7;
+  // Only a marked word whose later hit has no marking byte gets here (never with the vectors
+  // that word registration writes): such a hit keeps its own score.
+  return s;
+}
+
+}  // namespace
+
+std::vector<selectedHit> selectCandidates(knowledgeBaseResultList* wkbHits, std::size_t wordLength,
+                                          int32_t maxCandidates) {
+  std::vector<selectedHit> selected;
+  const double length = static_cast<double>(wordLength);
+  const double a = std::min(4.0, length - 1), b = std::min(3.0, length), c = std::min(2.0, length + 1);
+  const double F = 3 * length;
+  if (F < 1) return selected;
+  const double spread = (a + b + c) / F;
+  int32_t number = std::min(maxCandidates, knowledgeBaseResultList_getNumberElements(wkbHits));
+  bool marked = false;
+  for (int32_t k = 0; k < number && static_cast<int32_t>(selected.size()) < maxCandidates; ++k) {
+    knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(wkbHits, k);
+    const unsigned char* f = wordCandidate_features(hit);
+    if (hit->text == nullptr || f == nullptr) continue;
+    double s = hit->confidence;
+    if (std::strlen(hit->text) > wordLength + 3 && s > 0.9) {
+      s *= 0.9;
+      hit->confidence = s;
+    }
+    if (f[kLexicon] > 'Y') {
+      selected.push_back({hit, s});
+    } else if (isCandidateClass(f)) {
+      selected.push_back({hit, classScore(f, s, marked)});
+    }
+    // Weak hits end the selection, the sooner the further down the list they come.
+    if (std::max(0.0, 2.5 - 0.15 * k) < (1 - s) / spread) break;
+  }
+  return selected;
+}

@@ -1,0 +1,113 @@
+#include "veskorSearch/compoundWords.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "orlBasics/orlMemory.h"
+#include "veskorSearch/cleanWord.h"
+
+namespace {
+
+constexpr int32_t kPartHits = 2;
+
+std::size_t textLength(const knowledgeBaseSearchHit* hit) {
+  return hit->text != nullptr ? std::strlen(hit->text) : 0;
+}
+
+// The WKB's best hit for the part, or an empty list.
+orl::KnowledgeBaseResultListPtr bestHits(const knowledgeBase* wkb, const std::string& part, int32_t number) {
+  return orl::KnowledgeBaseResultListPtr(knowledgeBase_find(wkb, part.c_str(), number));
+}
+
+bool acceptsFirstPart(const knowledgeBaseSearchHit* hit, std::size_t partLength) {
+  if (hit->confidence <= 0.95) return false;
+  const unsigned char* f = wordCandidate_features(hit);
+  return f == nullptr || (textLength(hit) <= partLength + 2 && f[0] > 0x4F);
+}
+
+bool acceptsSecondPart(const knowledgeBaseSearchHit* hit, std::size_t partLength) {
+  const unsigned char* f = wordCandidate_features(hit);
+  return (f == nullptr || f[0] > 0x4F) && textLength(hit) <= partLength + 2 && hit->confidence > 0.95;
+}
+
+int difference(const unsigned char* a, const unsigned char* b, int i) { return std::abs(int{a[i]} - int{b[i]}); }
+
+}  // namespace
+
+int segment_word(const char* word, const knowledgeBase* wkb, std::string* firstPart, std::string* secondPart) {
+  if (wkb == nullptr) {
+    std::fputs("segment_word: Error - wkb not present\n", stderr);
+    return -2;
+  }
+  std::size_t length = std::strlen(word);
+  if (length < 3) return 0;
+  for (std::size_t p = 2; p + 2 < length; ++p) {
+    std::string first(word, p);
+    std::string second(word + p);
+    orl::KnowledgeBaseResultListPtr firstHits = bestHits(wkb, first, kPartHits);
+    if (knowledgeBaseResultList_getNumberElements(firstHits.get()) == 0) continue;
+    if (!acceptsFirstPart(knowledgeBaseResultList_getElement(firstHits.get(), 0), first.size())) continue;
+    orl::KnowledgeBaseResultListPtr secondHits = bestHits(wkb, second, kPartHits);
+    if (knowledgeBaseResultList_getNumberElements(secondHits.get()) == 0) continue;
+    if (acceptsSecondPart(knowledgeBaseResultList_getElement(secondHits.get(), 0), second.size())) {
+      *firstPart = std::move(first);
+      *secondPart = std::move(second);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+double syntacticCompatibility(const unsigned char* a, const unsigned char* b) {
+  static const unsigned char kZeros[82] = {};
+  if (a == nullptr) a = kZeros;
+  if (b == nullptr) b = kZeros;
+  if (b[0] < 50 && b[1] < 50 && b[3] < 50 && b[4] < 50) return 0;
+  double f = 0.8;
+  for (int i : {0, 1, 2, 3, 4, 5, 6, 12, 13}) {
+    if (a[i] > 60 && b[i] > 60) {
+      f = 1.0;
+      break;
+    }
+  }
+  if (difference(a, b, 47) >= 60) return 0;
+  double d = difference(a, b, 71) * 0.01;
+  if (d > 0.2) f *= 1 - d;
+  // 68 is listed twice on purpose: a mismatch there weighs double.
+  for (int i : {68, 49, 51, 52, 54, 60, 62, 63, 64, 68, 69, 72, 73, 74, 75, 76, 77, 78, 79, 80}) {
+    if (std::abs(a[i] - 50) > 10 && std::abs(b[i] - 50) > 10) {
+      double e = difference(a, b, i) * 0.01;
+      if (e > 0.2) f *= 1 - e * 0.5;
+    }
+  }
+  return f;
+}
+
+int checkCandidateWord(const knowledgeBase* wkb, const char* text) {
+  orl::OwnedText cleaned(cleanWord(text));
+  if (!cleaned) return 16;
+  orl::KnowledgeBaseResultListPtr hits(knowledgeBase_find(wkb, cleaned.get(), 1));
+  if (knowledgeBaseResultList_getNumberElements(hits.get()) == 0) return 16;
+  const unsigned char* f = wordCandidate_features(knowledgeBaseResultList_getElement(hits.get(), 0));
+  if (f == nullptr) return -1;
+  if (f[65] >= 90) return 16;
+  if (f[0] < 50 && f[1] < 51) return -1;
+  return 0;
+}
+
+void addCandidate(const knowledgeBaseSearchHit* partHit, const std::string& text, candidateList& list,
+                  double weight, int32_t kind) {
+  if (list.candidates.empty() || static_cast<int32_t>(list.candidates.size()) >= list.places) return;
+  const wordCandidate& first = list.candidates.front();
+  double f = syntacticCompatibility(wordCandidate_features(first.wkbHit), wordCandidate_features(partHit));
+  if (f <= 0) return;
+  wordCandidate candidate{first.word, first.wordIndex, {}, nullptr, kind, 0.0f,
+                          static_cast<float>(f * first.score)};
+  for (char c : text) {
+    if (c != '_') candidate.text.push_back(c);
+  }
+  if (kind == wordCandidate_associatedWord) candidate.associationWeight = static_cast<float>(weight);
+  list.candidates.push_back(std::move(candidate));
+}

@@ -1,0 +1,35 @@
+// Turning sentence hits into ranked documents: sentences are grouped by the document key in
+// their sentence keys, their scores merged, and the best documents listed with the places of
+// their matching sentences.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "veskorSearch/parseSentenceKey.h"
+#include "veskorSearch/sentenceHits.h"
+
+struct documentHit {
+  // The first sentence hit's key and score x 100, then "$score?number?offset?length" for every
+  // further sentence merged into the document.
+  std::string label;
+  float score;
+  std::vector<wordScore> wordScores;  // the best contribution per seek word over the sentences
+};
+
+struct documentResult {
+  float score;
+  std::vector<sentenceRecord> sentences;  // in the order they were merged
+};
+
+// One document per document key, in the order the keys were first met; hits whose key is no
+// sentence key are left out.
+std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences);
+
+// The best numberDocuments documents by falling score; of equal scores the one met later ranks
+// first. Documents after the first without a positive score take no part.
+std::vector<documentResult> rankDocuments(const std::vector<documentHit>& documents, int32_t numberDocuments);
+
+// The sentence records of a label.
+std::vector<sentenceRecord> parseDocumentLabel(const std::string& label);

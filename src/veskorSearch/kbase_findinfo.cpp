@@ -1,0 +1,137 @@
+#include "veskorSearch/kbase_findinfo.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string>
+
+#include "orlBasics/orlText.h"
+#include "veskorSearch/candidateLists.h"
+#include "veskorSearch/compoundWords.h"
+#include "veskorSearch/seekWords.h"
+#include "veskorSearch/wordAssociations.h"
+#include "veskorSearch/wordCandidate.h"
+
+namespace {
+
+constexpr int32_t kWordHitsForEntries = 20;
+
+// The text the AKB is searched for, or nullopt when the candidate is not searched.
+std::optional<std::string> searchTextOf(const wordCandidate& candidate, const knowledgeBase* akb,
+                                        const knowledgeBase* wkb) {
+  std::string text;
+  switch (candidate.kind) {
+    case wordCandidate_compoundPart:
+    case wordCandidate_associatedWord:
+      if (checkCandidateWord(wkb, candidate.text.c_str()) < 0) return std::nullopt;
+      text = candidate.text;
+      break;
+    case wordCandidate_seekWord:
+      text = candidate.word;
+      break;
+    default:
+      if (candidate.wkbHit->text == nullptr) return std::nullopt;
+      text = candidate.wkbHit->text;
+  }
+  // WKB texts are framed with "_"; only an AKB framed the same way keeps it.
+  if ((akb->encoding & 4) == 0) std::erase(text, '_');
+  // Nothing left to search (a WKB text of frames only) would only make the kernel raise.
+  if (std::all_of(text.begin(), text.end(), [](char c) { return orlIsSpace(static_cast<unsigned char>(c)); })) {
+    return std::nullopt;
+  }
+  return text;
+}
+
+float weightedScore(const wordCandidate& candidate, bool associations) {
+  float score = candidate.score;
+  if (candidate.kind == wordCandidate_associatedWord && associations) {
+    score = static_cast<float>(score * wordAssociations_scoreFactor(candidate.associationWeight));
+  }
+  if (candidate.kind == wordCandidate_compoundPart) score = static_cast<float>(score * 0.9);
+  return score;
+}
+
+// Searches every candidate in list order and hands its hits on as they come, so that only one
+// candidate's hits are held at a time.
+void searchCandidates(const std::vector<candidateList>& lists, const knowledgeBase* akb, const knowledgeBase* wkb,
+                      bool associations, sentenceHitCollector& collector) {
+  std::vector<akbHit> hits;
+  for (const candidateList& list : lists) {
+    for (const wordCandidate& candidate : list.candidates) {
+      std::optional<std::string> text = searchTextOf(candidate, akb, wkb);
+      if (!text) continue;
+      float score = weightedScore(candidate, associations);
+      akbSearch_find(akb, text->c_str(), sentenceHits_perCandidate, hits);
+      // A word found in many sentences says less about each of them.
+      auto k = static_cast<double>(hits.size());
+      if (k > 4) score = static_cast<float>(score * (1 / (1.25 * k) + 0.8));
+      for (const akbHit& hit : hits) collector.add(hit, score, candidate.wordIndex);
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<std::vector<sentenceHit>> kbase_findInfo(const char* text, const knowledgeBase* akb,
+                                                       const knowledgeBase* wkb, const wordAssociator* wa,
+                                                       int32_t associationMode, int32_t splitCompounds,
+                                                       int32_t limit, int32_t* pNumberCandidateLists) {
+  if (text == nullptr || std::strlen(text) < 2) return std::nullopt;
+  std::vector<std::string> words = seekWords_split(text);
+  seekWords_removeDoubles(words);
+  searchSettings s = searchSettings_make(limit, wkb != nullptr && wa != nullptr, associationMode, splitCompounds);
+  std::vector<candidateList> lists = buildCandidateLists(words, wkb, wa, s);
+  sentenceHitCollector collector(static_cast<int32_t>(lists.size()));
+  searchCandidates(lists, akb, wkb, s.associations, collector);
+  if (pNumberCandidateLists != nullptr) *pNumberCandidateLists = static_cast<int32_t>(lists.size());
+  return collector.finish();
+}
+
+namespace {
+
+std::vector<findEntriesResult> entriesByKernel(const char* text, const knowledgeBase* akb, int32_t numberHits) {
+  orl::KnowledgeBaseResultListPtr hits(knowledgeBase_find(akb, text, numberHits));
+  std::vector<findEntriesResult> results;
+  for (int32_t i = 0; i < knowledgeBaseResultList_getNumberElements(hits.get()); ++i) {
+    const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(hits.get(), i);
+    results.push_back({orl::OwnedText(orlStrdup(hit->primaryKey)), static_cast<float>(hit->confidence)});
+  }
+  return results;
+}
+
+// The best numberHits sentences by falling score; of equal scores the one met first.
+std::vector<findEntriesResult> bestSentences(const std::vector<sentenceHit>& sentences, int32_t numberHits) {
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < sentences.size(); ++i) {
+    if (sentences[i].score > 0) order.push_back(i);
+  }
+  auto wanted = static_cast<std::size_t>(std::max(numberHits, 0));
+  std::size_t taken = std::min(order.size(), wanted);
+  std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(taken), order.end(),
+                    [&](std::size_t a, std::size_t b) {
+                      return sentences[a].score != sentences[b].score ? sentences[a].score > sentences[b].score
+                                                                      : a < b;
+                    });
+  std::vector<findEntriesResult> results;
+  results.reserve(wanted);
+  for (std::size_t i = 0; i < taken; ++i) {
+    const sentenceHit& hit = sentences[order[i]];
+    results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), hit.score});
+  }
+  while (results.size() < wanted) results.push_back({nullptr, 0.0f});
+  return results;
+}
+
+}  // namespace
+
+std::optional<std::vector<findEntriesResult>> kbase_findEntries(const char* text, const knowledgeBase* akb,
+                                                                const knowledgeBase* wkb, const wordAssociator* wa,
+                                                                int32_t associationMode, int32_t splitCompounds,
+                                                                int32_t numberHits) {
+  if (akb->featureType % 2 != 0) return entriesByKernel(text, akb, numberHits);
+  int32_t numberLists = 0;
+  std::optional<std::vector<sentenceHit>> sentences =
+      kbase_findInfo(text, akb, wkb, wa, associationMode, splitCompounds, kWordHitsForEntries, &numberLists);
+  if (!sentences) return std::nullopt;
+  return bestSentences(*sentences, numberHits);
+}

@@ -1,0 +1,55 @@
+#include "veskorSearch/parseSentenceKey.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "veskorSearch/germanText.h"
+
+namespace {
+
+// Digits from position `at`; returns the position after them, or `at` when there are none.
+std::size_t skipDigits(const char* text, std::size_t at) {
+  while (isAsciiDigit(static_cast<unsigned char>(text[at]))) ++at;
+  return at;
+}
+
+// True when "?<digits>?<digits>?<digits>" starts at `at` and ends the key (end of text or blank).
+bool startsSentenceNumbers(const char* text, std::size_t at) {
+  for (int n = 0; n < 3; ++n) {
+    if (text[at] != '?') return false;
+    std::size_t end = skipDigits(text, at + 1);
+    if (end == at + 1) return false;
+    at = end;
+  }
+  return text[at] == 0 || text[at] == ' ';
+}
+
+// The separator that ends the document key. A document key may hold "?" itself (keys made of
+// addresses with queries do), so the sentence numbers are looked for as a whole; only a key
+// without them falls back to its first "?".
+std::size_t documentKeyEnd(const char* key, std::size_t length, char separator) {
+  if (separator == '?') {
+    for (std::size_t at = 0; at < length; ++at) {
+      if (key[at] == '?' && startsSentenceNumbers(key, at)) return at;
+    }
+  }
+  const char* first = std::strchr(key, separator);
+  return first != nullptr ? static_cast<std::size_t>(first - key) : length;
+}
+
+}  // namespace
+
+std::size_t parseSentenceKey(const char* key, sentenceRecord* record) {
+  std::size_t length = std::strlen(key);
+  char separator = std::count(key, key + length, '?') > 2 ? '?' : ' ';
+  std::size_t p = documentKeyEnd(key, length, separator);
+  std::string numbers(key + p, length - p);
+  std::replace(numbers.begin(), numbers.end(), separator, ' ');
+  record->documentKey.assign(key, std::min(p, sentenceRecord_maxDocumentKey));
+  record->score = -1.0f;
+  int values = std::sscanf(numbers.c_str(), "%d %d %d %f", &record->sentenceNumber, &record->offset,
+                           &record->length, &record->score);
+  if (values < 3) return 0;
+  return p;
+}

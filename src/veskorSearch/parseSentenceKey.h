@@ -1,0 +1,22 @@
+// Reading a sentence key (or the first part of a document label) back into its parts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Document keys are cut to this many bytes.
+inline constexpr std::size_t sentenceRecord_maxDocumentKey = 1024;
+
+struct sentenceRecord {
+  std::string documentKey;
+  int32_t sentenceNumber;
+  int32_t offset;
+  int32_t length;
+  float score;  // the score written after the key, -1 when there is none
+};
+
+// Fills the record from "<document key>?<number>?<offset>?<length>" optionally followed by a
+// blank and a score; keys with at most two "?" use blanks as separators. Returns the position
+// of the separator that ends the document key, or 0 when the key holds fewer than three numbers.
+std::size_t parseSentenceKey(const char* key, sentenceRecord* record);

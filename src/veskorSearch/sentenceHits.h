@@ -1,0 +1,49 @@
+// The AKB side of the word-based search: finding the sentences of one candidate word and
+// combining the hits of all candidates into one score per sentence.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "veskorKernel/knowledgeBase.h"
+
+// Sentences asked for per candidate word.
+inline constexpr int32_t sentenceHits_perCandidate = 2000;
+
+struct akbHit {
+  const char* primaryKey;  // the entry's own key: valid while the AKB is unchanged
+  double confidence;
+};
+
+// knowledgeBase_find's ranking and confidences, without copying the entries: only the keys are
+// needed, and a document search reads many thousands of hits.
+void akbSearch_find(const knowledgeBase* akb, const char* text, int32_t numberResults, std::vector<akbHit>& out);
+
+struct wordScore {
+  int32_t wordIndex;
+  float contribution;
+};
+
+struct sentenceHit {
+  const char* primaryKey;  // the entry's own key: valid while the AKB is unchanged
+  float score;
+  std::vector<wordScore> wordScores;  // one per seek word that contributed
+};
+
+// Collects candidate hits in search order. Each seek word contributes its best hit once per
+// sentence, so a sentence matching many different seek words ranks high.
+class sentenceHitCollector {
+ public:
+  explicit sentenceHitCollector(int32_t numberCandidateLists) : numberLists_(numberCandidateLists) {}
+  void add(const akbHit& hit, float candidateScore, int32_t wordIndex);
+  // The sentences in the order their keys were first met, with the scores corrected for the
+  // number of words that matched.
+  std::vector<sentenceHit> finish();
+
+ private:
+  int32_t numberLists_;
+  std::unordered_map<std::string_view, std::size_t> positions_;
+  std::vector<sentenceHit> hits_;
+};

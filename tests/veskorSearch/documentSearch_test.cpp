@@ -1,0 +1,188 @@
+// Document search: sentence keys read back, sentences grouped and merged into documents, the
+// ranking, and the comparison of whole documents through their rare words.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "searchTestUtil.h"
+#include "veskorSearch/kbase_addfile.h"
+#include "veskorSearch/kbase_seekAndSort.h"
+#include "veskorSearch/parseSentenceKey.h"
+#include "veskorSearch/reduceDocument.h"
+
+namespace {
+
+using searchtest::addSentence;
+using searchtest::key;
+
+// A document as "key score" and its sentences as "number/offset/length score".
+std::vector<std::string> shown(const std::vector<documentResult>& documents) {
+  std::vector<std::string> lines;
+  char line[128];
+  for (const documentResult& d : documents) {
+    std::snprintf(line, sizeof line, "%s %.5f", d.sentences.front().documentKey.c_str(), double{d.score});
+    lines.push_back(line);
+    for (const sentenceRecord& s : d.sentences) {
+      std::snprintf(line, sizeof line, "  %d/%d/%d %.3f", s.sentenceNumber, s.offset, s.length, double{s.score});
+      lines.push_back(line);
+    }
+  }
+  return lines;
+}
+
+std::vector<std::string> find(const knowledgeBase* akb, const char* text, int32_t n, bool comparing = false) {
+  return shown(kbase_seekFileSorted(text, akb, nullptr, nullptr, 0, 0, n, comparing));
+}
+
+// Documents about animals, added as document adding stores them.
+orl::KnowledgeBasePtr animals() {
+  orl::KnowledgeBasePtr akb = searchtest::documentKB();
+  kbase_addFile("D1", "Zebra frisst. Zebra schl\xE4" "ft.", akb.get(), nullptr);
+  kbase_addFile("D2", "Tiger jagt. L\xF6we ruht.", akb.get(), nullptr);
+  kbase_addFile("D3", "Wolf heult.", akb.get(), nullptr);
+  kbase_addFile("D4", "Wolf heult.", akb.get(), nullptr);
+  kbase_addFile("D5", "Adler fliegt hoch. Adler fliegt.", akb.get(), nullptr);
+  return akb;
+}
+
+double corrected(double s, int k) { return s * (1 - 0.1 * std::sqrt(s) / k); }
+
+std::string reduced(const knowledgeBase* akb, const char* text, double weight, int32_t* written) {
+  std::string result;
+  *written = reduceDocument(text, akb, weight, &result);
+  return result;
+}
+
+}  // namespace
+
+TEST(ParseSentenceKey, KeysAndLabels) {
+  sentenceRecord r;
+  EXPECT_EQ(parseSentenceKey("D1?000000?000000?000017 50.000", &r), 2u);
+  EXPECT_EQ(r.documentKey, "D1");
+  EXPECT_EQ(r.sentenceNumber, 0);
+  EXPECT_EQ(r.offset, 0);
+  EXPECT_EQ(r.length, 17);
+  EXPECT_EQ(r.score, 50.0f);
+  EXPECT_EQ(parseSentenceKey("D7?000002?000120?000045", &r), 2u);
+  EXPECT_EQ(r.sentenceNumber, 2);
+  EXPECT_EQ(r.offset, 120);
+  EXPECT_EQ(r.length, 45);
+  EXPECT_EQ(r.score, -1.0f);
+  EXPECT_EQ(parseSentenceKey("D1 1 2 3", &r), 2u);
+  EXPECT_EQ(r.length, 3);
+  EXPECT_EQ(parseSentenceKey("Haus", &r), 0u);
+  EXPECT_EQ(parseSentenceKey("a?b?c", &r), 0u);
+  EXPECT_EQ(parseSentenceKey("D1?000001?x?000003", &r), 0u);
+
+  // Document keys may hold "?" themselves.
+  EXPECT_EQ(parseSentenceKey("page.php?id=3?000001?000010?000020 12.500", &r), 13u);
+  EXPECT_EQ(r.documentKey, "page.php?id=3");
+  EXPECT_EQ(r.sentenceNumber, 1);
+  EXPECT_EQ(r.length, 20);
+  EXPECT_EQ(r.score, 12.5f);
+  EXPECT_EQ(parseSentenceKey((std::string(1100, 'x') + "?000001?000002?000003").c_str(), &r), 1100u);
+  EXPECT_EQ(r.documentKey, std::string(1024, 'x'));
+}
+
+TEST(DocumentRanking, MergesSentencesAndRanksDocuments) {
+  orl::KnowledgeBasePtr akb = animals();
+  // The second sentence matches a part of the first one's words: the document keeps the better.
+  EXPECT_EQ(find(akb.get(), "Zebra frisst", 10),
+            (std::vector<std::string>{"D1 1.00000", "  0/0/13 100.000", "  1/13/15 46.464"}));
+  // Sentences matching different words add up.
+  EXPECT_EQ(find(akb.get(), "Tiger L\xF6we", 10),
+            (std::vector<std::string>{"D2 0.92929", "  0/0/11 46.464", "  1/11/11 46.464"}));
+  // Both sentences match the same words, the first all three: the better of the two.
+  EXPECT_EQ(find(akb.get(), "Adler fliegt hoch", 10),
+            (std::vector<std::string>{"D5 1.00000", "  0/0/18 100.000", "  1/18/14 63.945"}));
+  // Equal scores: the document met later ranks first; n cuts the list.
+  EXPECT_EQ(find(akb.get(), "Wolf heult", 10),
+            (std::vector<std::string>{"D4 1.00000", "  0/0/11 100.000", "D3 1.00000", "  0/0/11 100.000"}));
+  EXPECT_EQ(find(akb.get(), "Wolf heult", 1), (std::vector<std::string>{"D4 1.00000", "  0/0/11 100.000"}));
+  EXPECT_NEAR(kbase_seekFileSorted("Tiger L\xF6we", akb.get(), nullptr, nullptr, 0, 0, 1, false)[0].score,
+              2 * corrected(0.5, 1), 1e-6);
+
+  // Several documents, best first.
+  std::vector<std::string> mixed = find(akb.get(), "Zebra Wolf frisst", 10);
+  ASSERT_EQ(mixed.size(), 7u);
+  EXPECT_EQ(mixed[0].substr(0, 3), "D1 ");
+  EXPECT_EQ(mixed[3].substr(0, 3), "D4 ");
+  EXPECT_EQ(mixed[5].substr(0, 3), "D3 ");
+
+  EXPECT_TRUE(find(akb.get(), "Giraffe", 10).empty());
+  EXPECT_TRUE(find(akb.get(), "x", 10).empty());
+  // Entries whose keys are no sentence keys take no part.
+  addSentence(akb.get(), "lose", "Giraffe");
+  EXPECT_TRUE(find(akb.get(), "Giraffe", 10).empty());
+}
+
+TEST(DocumentRanking, OnlyDocumentKnowledgeBases) {
+  orl::KnowledgeBasePtr entries(knowledgeBase_create(1, 6, 2, 1));
+  for (bool comparing : {false, true}) {
+    orl::Exception e = searchtest::raisedBy([&] {
+      kbase_seekFileSorted("Haus", entries.get(), nullptr, nullptr, 0, 0, 5, comparing);
+    });
+    EXPECT_EQ(e.group(), 200);
+    EXPECT_EQ(e.code(), 2);
+    EXPECT_EQ(e.message().rfind("invalid feature type of akb in kbase_seekFileSorted()\nin file \"veskorSearch/", 0),
+              0u);
+  }
+}
+
+TEST(ReduceDocument, KeepsTheRareWords) {
+  orl::KnowledgeBasePtr akb = searchtest::documentKB();
+  const char* sentences[] = {"Zebra Gras Tiger", "Zebra Gras Tiger Haus", "Gras Tiger Haus", "Tiger Haus",
+                             "Tiger Haus", "Tiger Haus", "L\xF6we", "Affe", "Esel", "Baum"};
+  for (int i = 0; i < 10; ++i) addSentence(akb.get(), key("S", i), sentences[i]);
+  // 10 entries x 0.5: words in fewer than 5 entries are kept, sentence ends written as ".\n".
+  int32_t written = 0;
+  EXPECT_EQ(reduced(akb.get(), "Zebra Gras L\x94we. Affe, Esel! Haus", 0.5, &written),
+            "ZEBRA GRAS L\xD6WE.\nAFFE ESEL.\n");
+  EXPECT_EQ(written, 5);
+  // A sentence end on an unknown word waits for the next known one; words of one byte are not
+  // read at all.
+  EXPECT_EQ(reduced(akb.get(), "Zebra Gras Unbekannt. x L\xF6we Affe Esel", 0.5, &written),
+            "ZEBRA GRAS L\xD6WE.\nAFFE ESEL ");
+  // Fewer than five kept: all known words, rarest first.
+  EXPECT_EQ(reduced(akb.get(), "Zebra frisst Gras. Tiger, L\xF6we! Haus", 0.5, &written),
+            "L\xD6WE ZEBRA GRAS HAUS TIGER ");
+  EXPECT_EQ(written, 3);
+  EXPECT_EQ(reduced(akb.get(), "Unbekannt nichts", 0.5, &written), "");
+  EXPECT_EQ(written, 0);
+  // A small AKB keeps nothing by the threshold of a comparison (10 x 0.001).
+  EXPECT_EQ(reduceDocumentForComparison("Tiger Zebra L\xF6we Unbekannt", akb.get()), "L\xD6WE ZEBRA TIGER ");
+}
+
+TEST(ReduceDocument, CommonWordsStillGiveFiveRarestFirst) {
+  orl::KnowledgeBasePtr akb = searchtest::documentKB();
+  for (int i = 0; i < 300; ++i) addSentence(akb.get(), key("C", i), "alpha beta gamma delta epsilon zeta");
+  addSentence(akb.get(), key("R", 0), "rar");
+  EXPECT_EQ(reduceDocumentForComparison("zeta alpha rar beta gamma delta epsilon", akb.get()),
+            "RAR ZETA ALPHA BETA GAMMA ");
+}
+
+TEST(CompareDocument, SearchesTheReducedDocument) {
+  orl::KnowledgeBasePtr akb = animals();
+  // Reduced to FRISST ZEBRA (rarest first): the zebra document and nothing else.
+  EXPECT_EQ(find(akb.get(), "Ein Zebra frisst. Unbekannt", 10, true),
+            (std::vector<std::string>{"D1 1.00000", "  0/0/13 100.000", "  1/13/15 46.464"}));
+  EXPECT_TRUE(find(akb.get(), "Nichts davon", 10, true).empty());
+
+  // Comparisons at the same time in one process keep to their own texts.
+  const std::vector<std::string> zebra = find(akb.get(), "Ein Zebra frisst.", 10, true);
+  const std::vector<std::string> wolf = find(akb.get(), "Der Wolf heult laut.", 10, true);
+  ASSERT_NE(zebra, wolf);
+  std::vector<std::string> seenZebra, seenWolf;
+  bool allSame = true;
+  std::thread other([&] {
+    for (int i = 0; i < 200; ++i) allSame = allSame && find(akb.get(), "Der Wolf heult laut.", 10, true) == wolf;
+  });
+  bool mineSame = true;
+  for (int i = 0; i < 200; ++i) mineSame = mineSame && find(akb.get(), "Ein Zebra frisst.", 10, true) == zebra;
+  other.join();
+  EXPECT_TRUE(allSame);
+  EXPECT_TRUE(mineSame);
+}
