@@ -1,8 +1,8 @@
-# Entry points: make build | make test | make test-sanitize | make bench
+# Entry points: make build | make test | make test-sanitize | make test-tsan | make bench
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test test-sanitize clean
+.PHONY: deps build test test-sanitize test-tsan clean
 
 # Debian packages the build needs; installs only what is missing.
 deps:
@@ -20,6 +20,13 @@ test-sanitize: deps
 	cmake --build build-asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+# The threaded tests under ThreadSanitizer: every test whose suite name ends in "Concurrency".
+test-tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESKOR_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -R 'Concurrency\.' --no-tests=error
 
 clean:
 	rm -rf build build-asan build-tsan

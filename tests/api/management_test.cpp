@@ -1,0 +1,345 @@
+// Lifecycle, connections, latest error and the management of knowledge bases and word
+// associators, through the exported functions of libveskoreng.so. Files are checked with the
+// kernel's own loader, linked in statically (the engine keeps its copy to itself).
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/tempDir.h"
+#include "support/wordAssociatorFixture.h"
+#include "veskor/veskorAPI.h"
+#include "veskorKernel/knowledgeBase.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const char* const kManagementSource = "\nin file \"veskorAPI/veskorAPIKBManagement.cpp\" line ";
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+class Management : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    original_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    ASSERT_EQ(veskorInit(), VESKOR_OK);
+    ASSERT_EQ(veskorOpenConnection(&c_), VESKOR_OK);
+  }
+  void TearDown() override {
+    EXPECT_EQ(veskorCleanup(), VESKOR_OK);
+    std::filesystem::current_path(original_);
+  }
+
+  std::string message() {
+    char* text = veskorGetLatestErrorMessage(c_);
+    std::string copy = text != nullptr ? text : "<null>";
+    free(text);
+    return copy;
+  }
+
+  void writeWordAssociator(const std::string& name) {
+    veskortest::WordAssociatorFixture fixture({"apfel", "birne"});
+    fixture.connect("apfel", "birne", 9.0f);
+    fixture.write(dir_.file(name));
+  }
+
+  static orl::KnowledgeBasePtr load(const std::string& file) {
+    return orl::KnowledgeBasePtr(knowledgeBase_createFromFile(file.c_str()));
+  }
+
+  veskortest::TempDir dir_;
+  std::filesystem::path original_;
+  int c_ = -1;
+};
+
+TEST_F(Management, LifecycleStatuses) {
+  EXPECT_EQ(veskorInit(), VESKOR_ERROR_ALREADY_INITIALIZED);
+  ASSERT_EQ(veskorCreateKBFile(c_, "a.kb", 1, 0, 0), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "a.kb", "main"), VESKOR_OK);
+  // The second veskorInit changed nothing.
+  EXPECT_EQ(veskorInit(), VESKOR_ERROR_ALREADY_INITIALIZED);
+  EXPECT_EQ(veskorSaveKB(c_, "main"), VESKOR_OK);
+
+  ASSERT_EQ(veskorCleanup(), VESKOR_OK);
+  EXPECT_EQ(veskorCleanup(), VESKOR_ERROR_NOT_INITIALIZED);
+  EXPECT_EQ(veskorSaveKB(c_, "main"), VESKOR_ERROR_NOT_INITIALIZED);
+  EXPECT_EQ(veskorGetLatestErrorMessage(c_), nullptr);
+
+  ASSERT_EQ(veskorInit(), VESKOR_OK);
+  // Connections and objects of the earlier initialisation are gone; so is the latest error.
+  EXPECT_EQ(veskorSaveKB(c_, "main"), VESKOR_ERROR_IDENTIFIER);
+  int fresh = -1;
+  ASSERT_EQ(veskorOpenConnection(&fresh), VESKOR_OK);
+  EXPECT_EQ(veskorGetLatestErrorCode(fresh), VESKOR_ERROR_IDENTIFIER);
+  c_ = fresh;
+  EXPECT_EQ(veskorSaveKB(c_, "main"), VESKOR_ERROR_KBNAME);
+}
+
+TEST_F(Management, CreateKinds) {
+  EXPECT_EQ(veskorCreateKBFile(c_, "x.kb", 5, 0, 0), VESKOR_ERROR_LANGUAGE);
+  EXPECT_TRUE(startsWith(message(), std::string("error: unknown language given in veskorCreateKBFile()") +
+                                        kManagementSource));
+  EXPECT_FALSE(std::filesystem::exists("x.kb"));
+  EXPECT_EQ(veskorCreateKBFile(c_, nullptr, 1, 0, 0), VESKOR_ERROR_ARGUMENT_NOT_VALID);
+  EXPECT_TRUE(startsWith(message(), "error: pKBFileName == NULL in veskorCreateKBFile()\n"));
+  EXPECT_EQ(veskorCreateKBFile(c_, "  ", 1, 0, 0), VESKOR_ERROR_FILENAME);
+
+  struct Kind {
+    const char* file;
+    int language, forDocuments, kind;
+    int32_t encoding, entryInformation, featureType;
+  } kinds[] = {
+      {"entries.kb", 0, 0, 0, 6, 2, 1},  {"documents.kb", 2, 7, 0, 2, 2, 2},
+      {"words.kb", 1, 1, 1, 6, 11, 1},   {"otherkind.kb", 1, 0, 9, 6, 2, 1},
+  };
+  for (const Kind& k : kinds) {
+    ASSERT_EQ(veskorCreateKBFile(c_, k.file, k.language, k.forDocuments, k.kind), VESKOR_OK) << k.file;
+    orl::KnowledgeBasePtr kb = load(dir_.file(k.file));
+    EXPECT_EQ(kb->language, 1) << k.file;
+    EXPECT_EQ(kb->encoding, k.encoding) << k.file;
+    EXPECT_EQ(kb->entryInformation, k.entryInformation) << k.file;
+    EXPECT_EQ(kb->featureType, k.featureType) << k.file;
+  }
+}
+
+TEST_F(Management, NamesAndTheirMessages) {
+  ASSERT_EQ(veskorCreateKBFile(c_, "a.kb", 1, 0, 0), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "a.kb", " main\t"), VESKOR_OK);
+  EXPECT_EQ(veskorOpenKB(c_, "a.kb", "main"), VESKOR_ERROR_KBNAME);
+  EXPECT_TRUE(startsWith(message(),
+                         "error: identifier is not unique in dataManager_linkDataObject\nin file "
+                         "\"veskorAPI/dataManager.cpp\" line "));
+  EXPECT_EQ(veskorOpenKB(c_, "a.kb", "   "), VESKOR_ERROR_KBNAME);
+  EXPECT_TRUE(startsWith(message(),
+                         std::string("error: name of knowledge base invalid in veskorOpenKB()") + kManagementSource));
+  EXPECT_EQ(veskorOpenKB(c_, "a.kb", nullptr), VESKOR_ERROR_ARGUMENT_NOT_VALID);
+  EXPECT_TRUE(startsWith(message(), "error: pKBName == NULL in veskorOpenKB()\n"));
+  // The same file may be open under a second name, as an independent copy.
+  EXPECT_EQ(veskorOpenKB(c_, "a.kb", "second"), VESKOR_OK);
+  EXPECT_EQ(veskorCloseKB(c_, "unknown"), VESKOR_ERROR_KBNAME);
+  EXPECT_EQ(veskorCloseWA(c_, "main"), VESKOR_ERROR_WANAME);
+  EXPECT_EQ(veskorSaveWA(c_, "main"), VESKOR_ERROR_WANAME);
+  EXPECT_EQ(veskorCloseKB(c_, "main "), VESKOR_OK);
+  EXPECT_EQ(veskorSaveKB(c_, "main"), VESKOR_ERROR_KBNAME);
+  EXPECT_EQ(veskorSaveKB(c_, "second"), VESKOR_OK);
+
+  // The connection is looked up first: an unknown one gives 15 whatever the other arguments.
+  EXPECT_EQ(veskorBackupKB((c_ + 1) % 32768, nullptr, nullptr), VESKOR_ERROR_IDENTIFIER);
+  EXPECT_EQ(veskorBackupKB(c_, nullptr, nullptr), VESKOR_ERROR_ARGUMENT_NOT_VALID);
+  EXPECT_TRUE(startsWith(message(), "error: pNewKBFileName == NULL in veskorBackupKB()\n"));
+  EXPECT_EQ(veskorBackupWA(c_, "x", nullptr), VESKOR_ERROR_ARGUMENT_NOT_VALID);
+  EXPECT_TRUE(startsWith(message(), "error: pWAName == NULL in veskorBackupWA()\n"));
+}
+
+TEST_F(Management, FileFailures) {
+  std::string cwd = std::filesystem::current_path().string();
+  EXPECT_EQ(veskorOpenKB(c_, "missing.kb", "m"), VESKOR_ERROR_FILE);
+  EXPECT_EQ(veskorRemoveKBFile(c_, " missing.kb "), VESKOR_ERROR_FILE);
+  EXPECT_TRUE(startsWith(message(), "error: can't find file " + cwd + "/missing.kb in veskorRemoveKBFile()" +
+                                        kManagementSource));
+
+  veskortest::writeFileBytes("junk.kb", "this is no knowledge base");
+  EXPECT_EQ(veskorOpenKB(c_, "junk.kb", "j"), VESKOR_ERROR_FILEFORMAT);
+  EXPECT_EQ(veskorRemoveKBFile(c_, "junk.kb"), VESKOR_OK);
+  EXPECT_FALSE(std::filesystem::exists("junk.kb"));
+
+  // A file rewritten by another program since it was loaded is not overwritten.
+  ASSERT_EQ(veskorCreateKBFile(c_, "a.kb", 1, 0, 0), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "a.kb", "main"), VESKOR_OK);
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "main", "k1", "Ein Text"), VESKOR_OK);
+  std::string foreign = veskortest::readFileBytes("a.kb");
+  std::this_thread::sleep_for(20ms);
+  veskortest::writeFileBytes("a.kb", foreign);
+  EXPECT_EQ(veskorSaveKB(c_, "main"), VESKOR_ERROR_FILE);
+  EXPECT_TRUE(startsWith(message(), "Inkonsistenter Zeitpunkt der letzten Sicherung in knowledgeBase_save\n"));
+  EXPECT_EQ(veskortest::readFileBytes("a.kb"), foreign);
+  // Nothing was lost: a backup still holds the change.
+  ASSERT_EQ(veskorBackupKB(c_, "rescue.kb", "main"), VESKOR_OK);
+  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("rescue.kb"))->entryList), 0);
+  EXPECT_EQ(veskorCloseKB(c_, "main"), VESKOR_OK);
+  // The word associator has the same protection.
+  writeWordAssociator("wa");
+  ASSERT_EQ(veskorOpenWA(c_, "wa", "assoc"), VESKOR_OK);
+  std::this_thread::sleep_for(20ms);
+  veskortest::writeFileBytes("wa", veskortest::readFileBytes("wa"));
+  EXPECT_EQ(veskorSaveWA(c_, "assoc"), 1608);
+  EXPECT_TRUE(startsWith(message(), "Inkonsistenter Zeitpunkt der letzten Sicherung in wordAssociator_save()\n"));
+  EXPECT_EQ(veskorCloseWA(c_, "assoc"), VESKOR_OK);
+  EXPECT_EQ(veskorOpenWA(c_, "missing", "assoc"), VESKOR_ERROR_FILE);
+}
+
+TEST_F(Management, BackupThenSave) {
+  ASSERT_EQ(veskorCreateKBFile(c_, "main.kb", 1, 0, 0), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "main.kb", "main"), VESKOR_OK);
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "main", "k1", "Erster Text"), VESKOR_OK);
+  ASSERT_EQ(veskorBackupKB(c_, "copy.kb", "main"), VESKOR_OK);
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "main", "k2", "Zweiter Text"), VESKOR_OK);
+  ASSERT_EQ(veskorSaveKB(c_, "main"), VESKOR_OK);
+  // The backup went to the working directory and holds the first state; the save went to the
+  // knowledge base's own file.
+  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("copy.kb"))->entryList), 0);
+  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("main.kb"))->entryList), 1);
+
+  // Closing does not save; reopening shows the last save.
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "main", "k3", "Dritter Text"), VESKOR_OK);
+  ASSERT_EQ(veskorCloseKB(c_, "main"), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "main.kb", "main"), VESKOR_OK);
+  ASSERT_EQ(veskorBackupKB(c_, dir_.file("check.kb").c_str(), "main"), VESKOR_OK);
+  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("check.kb"))->entryList), 1);
+
+  // veskorCleanup saves what is still open.
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "main", "k4", "Vierter Text"), VESKOR_OK);
+  writeWordAssociator("wa");
+  ASSERT_EQ(veskorOpenWA(c_, "wa", "assoc"), VESKOR_OK);
+  ASSERT_EQ(veskorBackupWA(c_, "wa-copy", "assoc"), VESKOR_OK);
+  EXPECT_EQ(veskortest::readFileBytes("wa-copy.v1.tab"), veskortest::readFileBytes("wa.v1.tab"));
+  ASSERT_EQ(veskorCleanup(), VESKOR_OK);
+  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("main.kb"))->entryList), 2);
+  ASSERT_EQ(veskorInit(), VESKOR_OK);
+}
+
+TEST_F(Management, CleanupGoesOnAfterAFailedSave) {
+  ASSERT_EQ(veskorCreateKBFile(c_, "a.kb", 1, 0, 0), VESKOR_OK);
+  ASSERT_EQ(veskorCreateKBFile(c_, "b.kb", 1, 0, 0), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "a.kb", "a"), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "b.kb", "b"), VESKOR_OK);
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "a", "k", "Text a"), VESKOR_OK);
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "b", "k", "Text b"), VESKOR_OK);
+  std::this_thread::sleep_for(20ms);
+  veskortest::writeFileBytes("a.kb", veskortest::readFileBytes("a.kb"));
+  // a cannot be saved; b still is, and the library is down all the same.
+  EXPECT_EQ(veskorCleanup(), VESKOR_ERROR_FILE);
+  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("b.kb"))->entryList), 0);
+  EXPECT_EQ(veskorCleanup(), VESKOR_ERROR_NOT_INITIALIZED);
+  ASSERT_EQ(veskorInit(), VESKOR_OK);
+}
+
+// ---- Threads ---------------------------------------------------------------------------------
+
+using ManagementConcurrency = Management;
+
+TEST_F(ManagementConcurrency, ThreadsShareConnectionsAndKnowledgeBases) {
+  ASSERT_EQ(veskorCreateKBFile(c_, "shared.kb", 1, 0, 0), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "shared.kb", "shared"), VESKOR_OK);
+  writeWordAssociator("wa");
+  ASSERT_EQ(veskorOpenWA(c_, "wa", "assoc"), VESKOR_OK);
+  std::vector<int> connections(2);
+  for (int& c : connections) ASSERT_EQ(veskorOpenConnection(&c), VESKOR_OK);
+
+  constexpr int kThreads = 6;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      auto expect = [&](int status) {
+        if (status != VESKOR_OK) ++failures;
+      };
+      std::string own = "own" + std::to_string(t);
+      std::string file = own + ".kb";
+      for (int round = 0; round < 10; ++round) {
+        int c = connections[(t + round) % connections.size()];
+        expect(veskorAddEntry(c, nullptr, "shared", (own + "-" + std::to_string(round)).c_str(), "Gemeinsam"));
+        expect(veskorSaveKB(c, " shared"));
+        expect(veskorBackupKB(c, (own + "-copy.kb").c_str(), "shared"));
+        expect(veskorCreateKBFile(c, file.c_str(), 1, 0, 0));
+        expect(veskorOpenKB(c, file.c_str(), own.c_str()));
+        expect(veskorSaveWA(c, "assoc"));
+        expect(veskorCloseKB(c, own.c_str()));
+        if (veskorCloseKB(c, own.c_str()) != VESKOR_ERROR_KBNAME) ++failures;
+        if (veskorGetLatestErrorCode(c) != VESKOR_ERROR_KBNAME) ++failures;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(failures.load(), 0);
+  ASSERT_EQ(veskorSaveKB(c_, "shared"), VESKOR_OK);
+  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("shared.kb"))->entryList), kThreads * 10 - 1);
+}
+
+TEST_F(ManagementConcurrency, CloseWhileOthersUseTheKnowledgeBase) {
+  ASSERT_EQ(veskorCreateKBFile(c_, "a.kb", 1, 0, 0), VESKOR_OK);
+  for (int round = 0; round < 5; ++round) {
+    ASSERT_EQ(veskorOpenKB(c_, "a.kb", "main"), VESKOR_OK);
+    std::atomic<bool> stop{false};
+    std::atomic<int> unexpected{0}, served{0};
+    std::vector<std::thread> users;
+    for (int t = 0; t < 4; ++t) {
+      users.emplace_back([&, t] {
+        std::string key = "k" + std::to_string(t);
+        while (!stop) {
+          int status = veskorAddEntry(c_, nullptr, "main", key.c_str(), "Text");
+          if (status == VESKOR_OK) {
+            ++served;
+          } else if (status != VESKOR_ERROR_KBNAME) {
+            ++unexpected;
+          }
+          status = veskorBackupKB(c_, ("copy" + key).c_str(), "main");
+          if (status != VESKOR_OK && status != VESKOR_ERROR_KBNAME) ++unexpected;
+        }
+      });
+    }
+    while (served < 8) std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(veskorCloseKB(c_, "main"), VESKOR_OK);
+    stop = true;
+    for (std::thread& t : users) t.join();
+    EXPECT_EQ(unexpected.load(), 0);
+  }
+}
+
+TEST_F(ManagementConcurrency, CleanupWhileCallsAreInProgress) {
+  ASSERT_EQ(veskorCreateKBFile(c_, "a.kb", 1, 0, 0), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "a.kb", "main"), VESKOR_OK);
+  std::atomic<int> added{0}, unexpected{0}, afterCleanup{0};
+  std::atomic<bool> cleanedUp{false};
+  std::vector<std::thread> users;
+  for (int t = 0; t < 4; ++t) {
+    users.emplace_back([&, t] {
+      for (int i = 0;; ++i) {
+        bool wasCleanedUp = cleanedUp;
+        std::string key = std::to_string(t) + "-" + std::to_string(i);
+        int status = veskorAddEntry(c_, nullptr, "main", key.c_str(), "Text");
+        if (status == VESKOR_OK) {
+          ++added;
+          if (wasCleanedUp) ++unexpected;  // a call that started after the cleanup succeeded
+        } else if (status == VESKOR_ERROR_NOT_INITIALIZED) {
+          ++afterCleanup;
+          return;
+        } else {
+          ++unexpected;
+        }
+      }
+    });
+  }
+  while (added < 20) std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(veskorCleanup(), VESKOR_OK);
+  cleanedUp = true;
+  for (std::thread& t : users) t.join();
+  EXPECT_EQ(unexpected.load(), 0);
+  EXPECT_EQ(afterCleanup.load(), 4);
+  // Every call that succeeded before the cleanup is in the saved file.
+  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("a.kb"))->entryList) + 1, added.load());
+  ASSERT_EQ(veskorInit(), VESKOR_OK);
+}
+
+TEST_F(ManagementConcurrency, TwoThreadsCloseOneConnection) {
+  for (int round = 0; round < 20; ++round) {
+    int id = -1;
+    ASSERT_EQ(veskorOpenConnection(&id), VESKOR_OK);
+    int results[2] = {-5, -5};
+    std::thread a([&] { results[0] = veskorCloseConnection(id); });
+    std::thread b([&] { results[1] = veskorCloseConnection(id); });
+    a.join();
+    b.join();
+    EXPECT_EQ(std::min(results[0], results[1]), VESKOR_OK);
+    EXPECT_EQ(std::max(results[0], results[1]), VESKOR_ERROR_IDENTIFIER);
+  }
+}
+
+}  // namespace
