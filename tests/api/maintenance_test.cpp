@@ -179,6 +179,15 @@ TEST_F(Maintenance, AddDocumentStoresSentenceKeysAndDeleteDocumentTakesExactlyIt
   // A text without any usable word stores nothing and is no failure.
   EXPECT_EQ(veskorAddDocument(connection_, "wkb", "docs", "X", "1. 2. 3! \x80\xFF. --"), VESKOR_OK);
   EXPECT_EQ(stored("docs").size(), 2u);
+
+  // The second sentence's seven-digit length pushes its key past the kernel's limit: the call
+  // fails, the first sentence and its word stay.
+  std::string key(1003, 'k');
+  std::string document = "Eins. " + std::string(1000000, '7') + " Zwei.";
+  EXPECT_EQ(veskorAddDocument(connection_, "wkb", "docs", key.c_str(), document.c_str()),
+            VESKOR_ERROR_KEY_NOT_VALID);
+  EXPECT_EQ(stored("docs").back(), key + "?000000?000000?000005");
+  EXPECT_EQ(stored("wkb", true).rbegin()[1], "_EINS_");
 }
 
 TEST_F(Maintenance, DocumentFunctionsRefuseAKnowledgeBaseOfSingleEntries) {
