@@ -263,36 +263,6 @@ TEST_F(ManagementConcurrency, ThreadsShareConnectionsAndKnowledgeBases) {
   EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("shared.kb"))->entryList), kThreads * 10 - 1);
 }
 
-TEST_F(ManagementConcurrency, CloseWhileOthersUseTheKnowledgeBase) {
-  ASSERT_EQ(veskorCreateKBFile(c_, "a.kb", 1, 0, 0), VESKOR_OK);
-  for (int round = 0; round < 5; ++round) {
-    ASSERT_EQ(veskorOpenKB(c_, "a.kb", "main"), VESKOR_OK);
-    std::atomic<bool> stop{false};
-    std::atomic<int> unexpected{0}, served{0};
-    std::vector<std::thread> users;
-    for (int t = 0; t < 4; ++t) {
-      users.emplace_back([&, t] {
-        std::string key = "k" + std::to_string(t);
-        while (!stop) {
-          int status = veskorAddEntry(c_, nullptr, "main", key.c_str(), "Text");
-          if (status == VESKOR_OK) {
-            ++served;
-          } else if (status != VESKOR_ERROR_KBNAME) {
-            ++unexpected;
-          }
-          status = veskorBackupKB(c_, ("copy" + key).c_str(), "main");
-          if (status != VESKOR_OK && status != VESKOR_ERROR_KBNAME) ++unexpected;
-        }
-      });
-    }
-    while (served < 8) std::this_thread::sleep_for(1ms);
-    EXPECT_EQ(veskorCloseKB(c_, "main"), VESKOR_OK);
-    stop = true;
-    for (std::thread& t : users) t.join();
-    EXPECT_EQ(unexpected.load(), 0);
-  }
-}
-
 TEST_F(ManagementConcurrency, CleanupWhileCallsAreInProgress) {
   ASSERT_EQ(veskorCreateKBFile(c_, "a.kb", 1, 0, 0), VESKOR_OK);
   ASSERT_EQ(veskorOpenKB(c_, "a.kb", "main"), VESKOR_OK);

@@ -284,20 +284,6 @@ TEST_F(ApiLayer, AllConnectionIdentifiersInUse) {
 
 using FrameConcurrency = ApiLayer;
 
-TEST_F(FrameConcurrency, TwoThreadsCloseOneConnection) {
-  for (int round = 0; round < 20; ++round) {
-    int id = -1;
-    ASSERT_EQ(veskorOpenConnection(&id), 0);
-    std::atomic<int> results[2];
-    std::thread a([&] { results[0] = veskorCloseConnection(id); });
-    std::thread b([&] { results[1] = veskorCloseConnection(id); });
-    a.join();
-    b.join();
-    EXPECT_EQ(results[0] + results[1], VESKOR_ERROR_IDENTIFIER);
-    EXPECT_TRUE(results[0] == 0 || results[1] == 0);
-  }
-}
-
 TEST_F(FrameConcurrency, CloseWaitsForCallsUsingTheConnection) {
   int id = -1;
   ASSERT_EQ(veskorOpenConnection(&id), 0);

@@ -111,43 +111,6 @@ TEST(DataManager, RegistrationLookupAndMessages) {
   EXPECT_EQ(namedSyncedDataObject_free(first), &data1);
 }
 
-TEST(DataManager, IntegerIdentifiers) {
-  orl::Owned<dataManager, dataManager_free> manager(
-      dataManager_create(&dataManager_compareInt32IDs, &dataManager_hashInt32ID));
-  int data = 0;
-  std::vector<namedSyncedDataObject*> objects;
-  // Enough identifiers to make the table grow; negative and large values hash as themselves.
-  for (int32_t id : {0, 1, 7, 32767, -5}) {
-    objects.push_back(
-        namedSyncedDataObject_create(&id, &data, &dataManager_cloneInt32ID, &namedSyncedDataObject_freeID));
-    dataManager_linkDataObject(manager.get(), objects.back());
-  }
-  for (int32_t id = 100; id < 400; ++id) {
-    objects.push_back(
-        namedSyncedDataObject_create(&id, &data, &dataManager_cloneInt32ID, &namedSyncedDataObject_freeID));
-    dataManager_linkDataObject(manager.get(), objects.back());
-  }
-  int32_t probe = 32767;
-  EXPECT_TRUE(dataManager_hasDataObject(manager.get(), &probe));
-  probe = 2;
-  EXPECT_FALSE(dataManager_hasDataObject(manager.get(), &probe));
-  for (namedSyncedDataObject* object : objects) {
-    EXPECT_EQ(dataManager_unlinkDataObject(manager.get(), object->id), object);
-    namedSyncedDataObject_free(object);
-  }
-}
-
-TEST(NamedSyncedDataObject, NullArguments) {
-  orl::Exception e = raisedBy([] { makeNamed("x", nullptr); });
-  EXPECT_EQ(e.group(), 102);
-  EXPECT_TRUE(startsWith(e.message(),
-                         "error: pID == NULL || pDataObject == NULL || pCloneIDFct == NULL || pFreeIDFct == NULL "
-                         "in namedSyncedDataObject_create()\n"));
-  e = raisedBy([] { namedSyncedDataObject_getReference(nullptr); });
-  EXPECT_TRUE(startsWith(e.message(), "error: pThis == NULL in namedSyncedDataObject_getReference\n"));
-  EXPECT_EQ(namedSyncedDataObject_free(nullptr), nullptr);
-}
-
 TEST(ReferenceCounterConcurrency, WaitForZeroBlocksUntilLastDecrement) {
   orl::ReferenceCounterPtr counter(referenceCounter_create());
   referenceCounter_increment(counter.get());
