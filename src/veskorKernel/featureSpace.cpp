@@ -8,6 +8,7 @@
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "veskorKernel/featureIndex.h"
+#include "veskorKernel/featureMembers.h"
 #include "veskorKernel/featureRecord.h"
 
 namespace {
@@ -44,10 +45,12 @@ void dropNewFeature(featureSpace* space, featureRecord* record) noexcept {
   veskorKernel::featureRecord_free(record);
 }
 
-void popIndex(entrySet* set, int32_t index) noexcept {
+void popIndex(featureRecord* record, int32_t index) noexcept {
+  entrySet* set = &record->set;
   if (set->count == 0 || set->indexMax != index) return;
   --set->count;
   set->indexMax = set->count > 0 ? set->indices[set->count - 1] : -1;
+  veskorKernel::featureMembers_remove(record, index);
 }
 
 }  // namespace
@@ -63,11 +66,14 @@ featureRecord* featureRecord_create(std::string_view text) {
   record->length = static_cast<int32_t>(text.size());
   record->set = entrySet{-1, 0, 0, nullptr};
   record->nextRemoved = nullptr;
+  record->members = nullptr;
+  record->memberWords = 0;
   return record;
 }
 
 void featureRecord_free(featureRecord* record) noexcept {
   if (record == nullptr) return;
+  featureMembers_drop(record);
   orlFree(record->set.indices);
   orlFree(record);
 }
@@ -128,11 +134,12 @@ int32_t featureSpace_addEntry(featureSpace* pThis, std::span<const std::string_v
         created = record;
       }
       entrySet_appendIndex(&record->set, pIndexEntry);
+      veskorKernel::featureMembers_update(record, pIndexEntry);
     }
   } catch (...) {
     // No set may keep the index of a point that was not added: a search would return it.
     for (std::size_t i = 0; i < done; ++i) {
-      if (featureRecord* record = pThis->index->find(pFeatureIDs[i])) popIndex(&record->set, pIndexEntry);
+      if (featureRecord* record = pThis->index->find(pFeatureIDs[i])) popIndex(record, pIndexEntry);
     }
     while (created != nullptr) {
       featureRecord* next = created->nextRemoved;
@@ -179,6 +186,7 @@ void featureSpace_defragment(featureSpace* pThis, const vector* pIndexMappingFSP
   while (hnode_t* node = hash_scan_next(&scan)) {
     auto* record = static_cast<featureRecord*>(hnode_get(node));
     entrySet_defragment(&record->set, pIndexMappingFSPPoints);
+    veskorKernel::featureMembers_rebuild(record, highest);
     if (record->set.count == 0) {
       record->nextRemoved = emptied;
       emptied = record;

@@ -17,6 +17,10 @@ struct featureRecord {
   int32_t length;
   entrySet set;
   featureRecord* nextRemoved;  // links records collected for removal
+  // For long sets only: bit i is set when the set holds index i (indices below memberWords * 64),
+  // so that searches test membership at once. Rebuilt from the set whenever in doubt.
+  uint64_t* members;
+  int32_t memberWords;
 };
 
 class featureIndex;

@@ -5,6 +5,7 @@
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "veskorKernel/featureIndex.h"
+#include "veskorKernel/featureMembers.h"
 #include "veskorKernel/featureRecord.h"
 #include "veskorKernel/featureSpace.h"
 
@@ -61,5 +62,10 @@ featureSpace* featureSpace_createFromStream(orlStream* pStream) {
   if (count < 0 || count > stream_remainingBytes(pStream) / kMinimumRecordBytes) wrongFormat();
   orl::FeatureSpacePtr space(featureSpace_create());
   for (int32_t i = 0; i < count; ++i) readFeature(space.get(), pStream);
+  hash_scan_t scan;
+  hash_scan_begin(&scan, space->features);
+  while (hnode_t* node = hash_scan_next(&scan)) {
+    veskorKernel::featureMembers_rebuild(static_cast<featureRecord*>(hnode_get(node)), space->highestIndex);
+  }
   return space.release();
 }

@@ -2,10 +2,12 @@
 // returned by falling score, ties to the lower index, with confidence = score / seek features.
 //
 // The work is proportional to the postings read: counters live in per-thread scratch memory that
-// is reset through the list of touched points only. Posting lists are read shortest first; once k
-// points have more shared features than the unread lists could still give any point, no unseen
-// point can reach the result, and the remaining (long) lists are only probed for the candidates
-// that can still make it. The result is exactly that of counting every posting.
+// is reset through the list of touched points only. Posting lists are read shortest first. Now and
+// then the points leading so far are counted exactly (their unread lists probed), which bounds the
+// final k-th count from below; once the unread lists together fall short of that bound, no point
+// not yet seen can enter the result, and the remaining (long) lists are only probed for the points
+// that can still reach it, each dropped as soon as it no longer can. The result is exactly that of
+// counting every posting.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "orlBasics/orlException.h"
 #include "orlBasics/scopeGuard.h"
 #include "veskorKernel/featureIndex.h"
+#include "veskorKernel/featureMembers.h"
 #include "veskorKernel/featureSpace.h"
 
 namespace {
@@ -25,11 +28,16 @@ struct Candidate {
 };
 
 struct SearchScratch {
-  std::vector<uint32_t> counts;  // all zero between searches
+  // Counters, all zero between searches, as narrow as the number of seek features allows: the
+  // smaller the array, the more of it stays in the cache.
+  std::vector<uint8_t> counts8;
+  std::vector<uint16_t> counts16;
+  std::vector<uint32_t> counts32;
   std::vector<int32_t> touched;  // the points whose counter is not zero
   std::vector<int64_t> histogram;
-  std::vector<const entrySet*> lists;
+  std::vector<const featureRecord*> lists;
   std::vector<int32_t> survivors;
+  std::vector<Candidate> seeds;
   std::vector<Candidate> above;
   std::vector<Candidate> equal;
 };
@@ -43,6 +51,24 @@ void appendHit(featureSpaceResultList* list, int32_t index, int32_t numberFeatur
 
 bool ranksBefore(const Candidate& a, const Candidate& b) {
   return a.count != b.count ? a.count > b.count : a.index < b.index;
+}
+
+template <class Count>
+std::vector<Count>& countsOf(SearchScratch& s) {
+  if constexpr (sizeof(Count) == 1) {
+    return s.counts8;
+  } else if constexpr (sizeof(Count) == 2) {
+    return s.counts16;
+  } else {
+    return s.counts32;
+  }
+}
+
+// How many of the points have each count (counts up to `top`).
+template <class Count>
+void countHistogram(SearchScratch& s, const Count* counts, const std::vector<int32_t>& points, std::size_t top) {
+  s.histogram.assign(top + 1, 0);
+  for (int32_t index : points) ++s.histogram[counts[index]];
 }
 
 // The k-th largest count, given how many candidates have each count (histogram[c], c = 1..top);
@@ -70,9 +96,12 @@ featureSpaceResultList* selectBest(SearchScratch& s, uint32_t threshold, int32_t
     }
   });
   std::sort(s.above.begin(), s.above.end(), ranksBefore);
-  std::size_t wantedEqual = std::min(s.equal.size(), static_cast<std::size_t>(k) - std::min<std::size_t>(s.above.size(), k));
+  std::size_t wantedEqual =
+      std::min(s.equal.size(), static_cast<std::size_t>(k) - std::min<std::size_t>(s.above.size(), k));
   auto byIndex = [](const Candidate& a, const Candidate& b) { return a.index < b.index; };
-  if (wantedEqual < s.equal.size()) std::nth_element(s.equal.begin(), s.equal.begin() + wantedEqual, s.equal.end(), byIndex);
+  if (wantedEqual < s.equal.size()) {
+    std::nth_element(s.equal.begin(), s.equal.begin() + wantedEqual, s.equal.end(), byIndex);
+  }
   std::sort(s.equal.begin(), s.equal.begin() + wantedEqual, byIndex);
   std::size_t total = std::min(s.above.size(), static_cast<std::size_t>(k)) + wantedEqual;
   orl::FeatureSpaceResultListPtr result(featureSpaceResultList_create(static_cast<int32_t>(total)));
@@ -84,27 +113,163 @@ featureSpaceResultList* selectBest(SearchScratch& s, uint32_t threshold, int32_t
   return result.release();
 }
 
-// Counts, for every candidate in `sorted`, whether the ascending list holds it.
-void probeList(const entrySet* list, const std::vector<int32_t>& sorted, std::vector<uint32_t>& counts) {
-  const int32_t* at = list->indices;
-  const int32_t* end = list->indices + list->count;
-  for (int32_t candidate : sorted) {
-    // Gallop to the first element not below the candidate, then search the last step.
-    std::size_t step = 1;
-    const int32_t* low = at;
-    while (low + step < end && low[step] < candidate) {
-      low += step;
-      step *= 2;
-    }
-    at = std::lower_bound(low, std::min(low + step + 1, end), candidate);
-    if (at == end) return;
-    if (*at == candidate) ++counts[static_cast<std::size_t>(candidate)];
+// Advances `at` to the first element of [at, end) not below `value` (galloping, then binary search).
+const int32_t* seek(const int32_t* at, const int32_t* end, int32_t value) {
+  std::size_t step = 1;
+  const int32_t* low = at;
+  while (low + step < end && low[step] < value) {
+    low += step;
+    step *= 2;
   }
+  return std::lower_bound(low, std::min(low + step + 1, end), value);
+}
+
+// Adds 1 to the count of every candidate that the list holds, then keeps only the candidates whose
+// count reaches `keepFrom`. A list with a membership bitmap answers at once; otherwise few
+// candidates are looked up in it (they must be ascending then), while many are counted in one pass
+// over it, which counts only touched points (no unseen point can reach the result any more, and
+// candidates dropped earlier do not matter).
+template <class Count>
+void probeAndFilter(const featureRecord* record, std::vector<int32_t>& candidates, bool& sorted, Count* counts,
+                    int64_t keepFrom) {
+  const int32_t* at = record->set.indices;
+  const int32_t* end = at + record->set.count;
+  enum { kBitmap, kLookUp, kScan } way = record->members != nullptr                                          ? kBitmap
+                                         : candidates.size() * 8 < static_cast<std::size_t>(record->set.count) ? kLookUp
+                                                                                                                : kScan;
+  if (way == kLookUp && !sorted) {
+    std::sort(candidates.begin(), candidates.end());
+    sorted = true;
+  }
+  if (way == kScan) {
+    for (; at != end; ++at) {
+      if (counts[*at] != 0) ++counts[*at];
+    }
+  }
+  std::size_t kept = 0;
+  for (int32_t candidate : candidates) {
+    if (way == kBitmap) {
+      counts[candidate] += veskorKernel::featureMembers_contain(record, candidate) ? 1 : 0;
+    } else if (way == kLookUp) {
+      at = seek(at, end, candidate);
+      if (at != end && *at == candidate) ++counts[candidate];
+    }
+    if (counts[candidate] >= keepFrom) candidates[kept++] = candidate;
+  }
+  candidates.resize(kept);
+}
+
+// More seeds than k: the leaders by partial count are not always the best in the end.
+std::size_t seedCount(int32_t k) {
+  return std::max<std::size_t>(static_cast<std::size_t>(k) * 4, static_cast<std::size_t>(k) + 64);
+}
+
+// A lower bound of the final k-th count: the exact counts of the points that lead so far, with the
+// unread lists probed for them.
+template <class Count>
+uint32_t seedBound(SearchScratch& s, const Count* counts, std::size_t read, int32_t k) {
+  countHistogram(s, counts, s.touched, read);
+  std::size_t wanted = seedCount(k);
+  uint32_t floor = kthLargestCount(s.histogram, read, static_cast<int64_t>(wanted));
+  s.seeds.clear();
+  for (int32_t index : s.touched) {
+    if (counts[index] > floor) s.seeds.push_back({index, counts[index]});
+  }
+  for (int32_t index : s.touched) {
+    if (s.seeds.size() >= wanted) break;
+    if (counts[index] == floor) s.seeds.push_back({index, counts[index]});
+  }
+  std::sort(s.seeds.begin(), s.seeds.end(), [](const Candidate& a, const Candidate& b) { return a.index < b.index; });
+  for (std::size_t j = read; j < s.lists.size(); ++j) {
+    const featureRecord* record = s.lists[j];
+    if (record->members != nullptr) {
+      for (Candidate& seed : s.seeds) seed.count += veskorKernel::featureMembers_contain(record, seed.index) ? 1 : 0;
+      continue;
+    }
+    const int32_t* at = record->set.indices;
+    const int32_t* end = at + record->set.count;
+    for (Candidate& seed : s.seeds) {
+      at = seek(at, end, seed.index);
+      if (at == end) break;
+      if (*at == seed.index) ++seed.count;
+    }
+  }
+  std::nth_element(s.seeds.begin(), s.seeds.begin() + (k - 1), s.seeds.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.count > b.count; });
+  return s.seeds[static_cast<std::size_t>(k - 1)].count;
+}
+
+// The search over the lists in s.lists (ascending by length), with counters of type Count.
+template <class Count>
+featureSpaceResultList* countAndRank(SearchScratch& s, const featureSpace* space, int32_t numberFeatures,
+                                     int32_t indexMax, int64_t postings, int32_t k) {
+  std::vector<Count>& countVector = countsOf<Count>(s);
+  if (countVector.size() < static_cast<std::size_t>(indexMax) + 1) countVector.resize(static_cast<std::size_t>(indexMax) + 1, 0);
+  s.touched.reserve(static_cast<std::size_t>(std::min<int64_t>(postings, int64_t{indexMax} + 1)));
+  Count* counts = countVector.data();
+  orl::ScopeGuard resetCounts([&s, counts] {
+    for (int32_t index : s.touched) counts[index] = 0;
+    s.touched.clear();
+  });
+  const unsigned char* deleted =
+      space->deletedFlags != nullptr ? static_cast<const unsigned char*>(space->deletedFlags->buffer) : nullptr;
+  int64_t deletedCount = space->deletedFlags != nullptr ? space->deletedFlags->numberElements : 0;
+
+  // Lists are read shortest first until the unread ones together could not lift a point that has
+  // not been seen up to `bound`, a lower bound of the final k-th count.
+  std::size_t q = s.lists.size();
+  std::size_t read = 0;
+  uint32_t bound = 0;
+  int64_t readSinceBound = 0;
+  for (; read < q && q - read >= bound; ++read) {
+    const entrySet& list = s.lists[read]->set;
+    // Bounding costs about a pass over the touched points and a probe per seed and unread list;
+    // it is done when reading the next list would cost more than that.
+    int64_t boundingCost = static_cast<int64_t>(s.touched.size() + seedCount(k) * (q - read));
+    if (s.touched.size() >= static_cast<std::size_t>(k) && readSinceBound + list.count >= boundingCost) {
+      bound = std::max(bound, seedBound(s, counts, read, k));
+      readSinceBound = 0;
+      if (q - read < bound) break;
+    }
+    readSinceBound += list.count;
+    for (int32_t i = 0; i < list.count; ++i) {
+      int32_t index = list.indices[i];
+      if (deleted != nullptr && index < deletedCount && deleted[index] != 0) continue;
+      Count count = counts[index];
+      if (count == 0) s.touched.push_back(index);
+      counts[index] = static_cast<Count>(count + 1);
+    }
+  }
+
+  if (read == q) {
+    countHistogram(s, counts, s.touched, q);
+    uint32_t threshold = kthLargestCount(s.histogram, q, k);
+    return selectBest(s, threshold, k, numberFeatures, [&](auto take) {
+      for (int32_t index : s.touched) take(index, counts[index]);
+    });
+  }
+
+  // Only points that can still reach the bound are followed into the unread lists, and each is
+  // dropped as soon as it no longer can.
+  int64_t unread = static_cast<int64_t>(q - read);
+  s.survivors.clear();
+  for (int32_t index : s.touched) {
+    if (counts[index] + unread >= bound) s.survivors.push_back(index);
+  }
+  bool sorted = false;
+  for (std::size_t j = read; j < q; ++j) {
+    int64_t unreadAfter = static_cast<int64_t>(q - j - 1);
+    probeAndFilter(s.lists[j], s.survivors, sorted, counts, int64_t{bound} - unreadAfter);
+  }
+  countHistogram(s, counts, s.survivors, q);
+  uint32_t threshold = kthLargestCount(s.histogram, q, k);
+  return selectBest(s, threshold, k, numberFeatures, [&](auto take) {
+    for (int32_t index : s.survivors) take(index, counts[index]);
+  });
 }
 
 featureSpaceResultList* rankedSearch(const featureSpace* space, std::span<const std::string_view> features,
                                      int32_t k) {
-  int32_t numberFeatures = static_cast<int32_t>(features.size());
   SearchScratch& s = tScratch;
   s.lists.clear();
   int32_t indexMax = -1;
@@ -112,72 +277,18 @@ featureSpaceResultList* rankedSearch(const featureSpace* space, std::span<const 
   for (std::string_view feature : features) {
     const featureRecord* record = space->index->find(feature);
     if (record == nullptr || record->set.count == 0) continue;
-    s.lists.push_back(&record->set);
+    s.lists.push_back(record);
     indexMax = std::max(indexMax, record->set.indexMax);
     postings += record->set.count;
   }
   if (s.lists.empty()) return featureSpaceResultList_create(0);
-  std::sort(s.lists.begin(), s.lists.end(), [](const entrySet* a, const entrySet* b) { return a->count < b->count; });
-
-  if (s.counts.size() < static_cast<std::size_t>(indexMax) + 1) s.counts.resize(static_cast<std::size_t>(indexMax) + 1, 0);
-  s.touched.reserve(static_cast<std::size_t>(std::min<int64_t>(postings, int64_t{indexMax} + 1)));
-  orl::ScopeGuard resetCounts([&s] {
-    for (int32_t index : s.touched) s.counts[static_cast<std::size_t>(index)] = 0;
-    s.touched.clear();
-  });
-  const unsigned char* deleted =
-      space->deletedFlags != nullptr ? static_cast<const unsigned char*>(space->deletedFlags->buffer) : nullptr;
-  int64_t deletedCount = space->deletedFlags != nullptr ? space->deletedFlags->numberElements : 0;
-  uint32_t* counts = s.counts.data();
-
-  std::size_t q = s.lists.size();
-  s.histogram.assign(q + 2, 0);
-  int64_t* histogram = s.histogram.data();
-  std::size_t read = q;
-  int64_t atLeastThreshold = 0;  // live points whose count is at least q - j
-  for (std::size_t j = 0; j < q; ++j) {
-    uint32_t threshold = static_cast<uint32_t>(q - j);
-    atLeastThreshold += histogram[threshold];
-    const entrySet* list = s.lists[j];
-    for (int32_t i = 0; i < list->count; ++i) {
-      int32_t index = list->indices[i];
-      if (deleted != nullptr && index < deletedCount && deleted[index] != 0) continue;
-      uint32_t count = counts[index];
-      if (count == 0) s.touched.push_back(index);
-      counts[index] = count + 1;
-      --histogram[count];
-      ++histogram[count + 1];
-      if (count + 1 == threshold) ++atLeastThreshold;
-    }
-    // The q - j - 1 unread lists give an unseen point at most q - j - 1 < threshold.
-    if (j + 1 < q && atLeastThreshold >= k) {
-      read = j + 1;
-      break;
-    }
-  }
-
-  if (read == q) {
-    uint32_t threshold = kthLargestCount(s.histogram, q, k);
-    return selectBest(s, threshold, k, numberFeatures, [&](auto take) {
-      for (int32_t index : s.touched) take(index, counts[index]);
-    });
-  }
-
-  // Only points that can still reach the k-th count of the points seen are followed further.
-  uint32_t unread = static_cast<uint32_t>(q - read);
-  uint32_t floor = kthLargestCount(s.histogram, read, k);
-  s.survivors.clear();
-  for (int32_t index : s.touched) {
-    if (counts[index] + unread >= floor) s.survivors.push_back(index);
-  }
-  std::sort(s.survivors.begin(), s.survivors.end());
-  for (std::size_t j = read; j < q; ++j) probeList(s.lists[j], s.survivors, s.counts);
-  std::fill(s.histogram.begin(), s.histogram.end(), 0);
-  for (int32_t index : s.survivors) ++s.histogram[counts[index]];
-  uint32_t threshold = kthLargestCount(s.histogram, q, k);
-  return selectBest(s, threshold, k, numberFeatures, [&](auto take) {
-    for (int32_t index : s.survivors) take(index, counts[index]);
-  });
+  std::sort(s.lists.begin(), s.lists.end(),
+            [](const featureRecord* a, const featureRecord* b) { return a->set.count < b->set.count; });
+  int32_t numberFeatures = static_cast<int32_t>(features.size());
+  // A point's count never exceeds the number of lists.
+  if (s.lists.size() <= UINT8_MAX) return countAndRank<uint8_t>(s, space, numberFeatures, indexMax, postings, k);
+  if (s.lists.size() <= UINT16_MAX) return countAndRank<uint16_t>(s, space, numberFeatures, indexMax, postings, k);
+  return countAndRank<uint32_t>(s, space, numberFeatures, indexMax, postings, k);
 }
 
 }  // namespace

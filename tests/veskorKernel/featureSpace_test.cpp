@@ -9,6 +9,7 @@
 
 #include "kernelTestUtil.h"
 #include "support/tempDir.h"
+#include "veskorKernel/featureMembers.h"
 
 namespace {
 
@@ -117,11 +118,23 @@ TEST(FeatureSpace, FailedAddLeavesNoTraceOfThePoint) {
   EXPECT_EQ(featureSpace_findFeature(space.get(), "new"), nullptr);
   EXPECT_EQ(featureSpace_findFeature(space.get(), "a")->set.count, 1);
   EXPECT_EQ(search(space.get(), {"a", "new"}, 10), (std::vector<FsHit>{{0, 0.5}}));
+  // A long set keeps a membership bitmap; the undone index must leave it too.
+  for (int32_t i = 2; i < 400; ++i) add(space.get(), {"a", "long"}, i);
+  const featureRecord* longSet = featureSpace_findFeature(space.get(), "long");
+  ASSERT_NE(longSet->members, nullptr);
+  orl::StringListPtr failing(featureList({"long", "long"}));
+  EXPECT_RAISES(featureSpace_addEntry(space.get(), failing.get(), 400), 18, 2,
+                "pIndexEntry <= pThis->indexMax in entrySet_appendIndex");
+  EXPECT_FALSE(veskorKernel::featureMembers_contain(longSet, 400));
+  EXPECT_TRUE(veskorKernel::featureMembers_contain(longSet, 399));
+  EXPECT_EQ(longSet->set.count, 398);
+  add(space.get(), {"b"}, 401);
+
   orl::StringListPtr again(featureList({"a"}));
   EXPECT_RAISES(featureSpace_addEntry(space.get(), again.get(), 1), 19, 1,
                 "pIndexEntry <= pThis->highestIndex in featureSpace_addEntry");
-  add(space.get(), {"a"}, 2);
-  EXPECT_EQ(search(space.get(), {"a"}, 10), (std::vector<FsHit>{{0, 1.0}, {2, 1.0}}));
+  add(space.get(), {"a"}, 402);
+  EXPECT_EQ(search(space.get(), {"a"}, 2), (std::vector<FsHit>{{0, 1.0}, {2, 1.0}}));
 }
 
 TEST(FeatureSpace, ArgumentChecks) {
@@ -289,6 +302,42 @@ TEST(FeatureSpace, FastSearchMatchesTheReferenceRankingOnRandomData) {
     EXPECT_EQ(space->highestIndex, index);
   }
   EXPECT_EQ(checked, 4500);
+}
+
+}  // namespace
+
+namespace {
+
+// Counters are narrower for short seek lists; long ones take the wider counters.
+TEST(FeatureSpace, ManySeekFeaturesRankAsTheReference) {
+  std::mt19937 random(99);
+  orl::FeatureSpacePtr space(featureSpace_create());
+  std::map<int32_t, std::vector<std::string>> points;
+  for (int32_t index = 0; index < 300; ++index) {
+    std::set<std::string> features;
+    for (int f = 0; f < 60; ++f) features.insert("w" + std::to_string(random() % 400));
+    points[index] = std::vector<std::string>(features.begin(), features.end());
+    add(space.get(), points[index], index);
+  }
+  Postings postings = postingsOf(points);
+  for (int q = 0; q < 50; ++q) {
+    std::set<std::string> seekSet;
+    while (seekSet.size() < 260 + random() % 140) seekSet.insert("w" + std::to_string(random() % 450));
+    std::vector<std::string> seek(seekSet.begin(), seekSet.end());
+    ASSERT_EQ(search(space.get(), seek, 10), referenceSearch(postings, {}, 299, seek, 10)) << q;
+  }
+
+  // More seek features than a 16-bit counter could count.
+  orl::FeatureSpacePtr wide(featureSpace_create());
+  std::vector<std::string> all;
+  std::map<int32_t, std::vector<std::string>> widePoints;
+  for (int32_t f = 0; f < 70000; ++f) {
+    all.push_back("x" + std::to_string(f));
+    widePoints[f % 3].push_back(all.back());
+    if (f % 5 == 0) widePoints[3].push_back(all.back());
+  }
+  for (const auto& [index, features] : widePoints) add(wide.get(), features, index);
+  EXPECT_EQ(search(wide.get(), all, 3), referenceSearch(postingsOf(widePoints), {}, 3, all, 3));
 }
 
 }  // namespace
