@@ -1,0 +1,76 @@
+# The object layer libveskorx.so and the tests of the component exports and of the object layer.
+# libveskorx.so links nothing of ours: it loads libveskoreng.so from its own directory at run time.
+# componentapi goes whole into veskoreng beside veskorapi; as a usage requirement of componentapi,
+# veskorapi would come in a second time as an ordinary link item, which CMake refuses.
+if(TARGET componentapi)
+  get_target_property(componentapi_type componentapi TYPE)
+  if(componentapi_type STREQUAL "STATIC_LIBRARY")
+    set_property(TARGET componentapi PROPERTY INTERFACE_LINK_LIBRARIES "")
+  endif()
+endif()
+
+file(GLOB veskorx_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/component/*.cpp)
+if(veskorx_sources)
+  add_library(veskorx SHARED ${veskorx_sources})
+  target_include_directories(veskorx PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_include_directories(veskorx PUBLIC $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/include>)
+  target_compile_options(veskorx PRIVATE ${VESKOR_WARNINGS})
+  target_link_libraries(veskorx PRIVATE ${CMAKE_DL_LIBS})
+  target_link_options(veskorx PRIVATE -Wl,--no-undefined)
+  set_target_properties(veskorx PROPERTIES BUILD_WITH_INSTALL_RPATH ON INSTALL_RPATH "$ORIGIN")
+  if(TARGET veskoreng)
+    # Not a link dependency: the sibling library must exist when the component first calls it.
+    add_dependencies(veskorx veskoreng)
+  endif()
+endif()
+
+# The component exports are in veskoreng once their layer is there.
+if(TARGET veskoreng AND EXISTS ${CMAKE_SOURCE_DIR}/src/componentAPI/componentAPI.cpp)
+  set(veskor_component_exports ON)
+else()
+  set(veskor_component_exports OFF)
+endif()
+
+if(veskor_component_exports)
+  # The component exports through their C header, compiled as C.
+  add_executable(componentapi_c_test ${CMAKE_SOURCE_DIR}/tests/component/componentAPI_test.c)
+  set_target_properties(componentapi_c_test PROPERTIES C_STANDARD 99 C_STANDARD_REQUIRED ON C_EXTENSIONS OFF)
+  target_compile_options(componentapi_c_test PRIVATE -Wall -Wextra -Wpedantic -Werror)
+  target_link_libraries(componentapi_c_test PRIVATE veskoreng)
+  add_test(NAME componentapi_c_test COMMAND componentapi_c_test)
+endif()
+
+if(TARGET veskorx AND veskor_component_exports)
+  file(GLOB veskorx_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/component/*.cpp)
+  list(REMOVE_ITEM veskorx_test_sources ${CMAKE_SOURCE_DIR}/tests/component/missingEngine_test.cpp)
+  # The text rules are tested directly from their source; everything else through the library.
+  add_executable(veskorx_tests ${veskorx_test_sources} ${CMAKE_SOURCE_DIR}/src/component/componentText.cpp)
+  target_include_directories(veskorx_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(veskorx_tests PRIVATE ${VESKOR_WARNINGS})
+  target_link_libraries(veskorx_tests PRIVATE veskorx GTest::gtest GTest::gtest_main)
+  add_dependencies(veskorx_tests veskoreng)
+  gtest_discover_tests(veskorx_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "VESKOR_TEST=1")
+
+endif()
+
+if(TARGET veskorx)
+  # A copy of libveskorx.so alone, and one beside a library without the engine's functions under
+  # the engine's file name; the test program finds only these on its library path.
+  add_executable(veskorx_missing_engine_tests ${CMAKE_SOURCE_DIR}/tests/component/missingEngine_test.cpp)
+  target_compile_options(veskorx_missing_engine_tests PRIVATE ${VESKOR_WARNINGS})
+  target_link_libraries(veskorx_missing_engine_tests PRIVATE veskorx GTest::gtest GTest::gtest_main)
+  set_target_properties(veskorx_missing_engine_tests PROPERTIES SKIP_BUILD_RPATH ON)
+  set(veskorx_alone ${CMAKE_BINARY_DIR}/component-tests/no-engine)
+  set(veskorx_wrong ${CMAKE_BINARY_DIR}/component-tests/wrong-engine)
+  add_custom_command(TARGET veskorx_missing_engine_tests POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${veskorx_alone} ${veskorx_wrong}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:veskorx> ${veskorx_alone}/
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:veskorx> ${veskorx_wrong}/
+    COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_FILE_NAME:veskorx> ${veskorx_wrong}/libveskoreng.so)
+  add_test(NAME veskorx_missing_engine COMMAND veskorx_missing_engine_tests)
+  set_tests_properties(veskorx_missing_engine PROPERTIES
+    ENVIRONMENT "LD_LIBRARY_PATH=${veskorx_alone};VESKORX_EXPECTED_ERROR=53")
+  add_test(NAME veskorx_missing_engine_function COMMAND veskorx_missing_engine_tests)
+  set_tests_properties(veskorx_missing_engine_function PROPERTIES
+    ENVIRONMENT "LD_LIBRARY_PATH=${veskorx_wrong};VESKORX_EXPECTED_ERROR=453")
+endif()
