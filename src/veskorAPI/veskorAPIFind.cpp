@@ -1,0 +1,203 @@
+// The find functions: a seek text or a whole document searched in open knowledge bases, the
+// results copied into lists that belong to the caller until given back with the free functions.
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "orlBasics/orlMemory.h"
+#include "veskorAPI/veskorAPIInternal.h"
+#include "veskorANN/wordAssociator.h"
+#include "veskorKernel/knowledgeBase.h"
+#include "veskorSearch/germanText.h"
+#include "veskorSearch/kbase_findinfo.h"
+#include "veskorSearch/kbase_seekAndSort.h"
+
+namespace {
+
+// The search layer knows the association mode as 0 (off) or 2 (on).
+constexpr int32_t kAssociationsOn = 2;
+
+int32_t normalisedAssociationMode(int mode) { return mode == 1 || mode == 2 ? kAssociationsOn : 0; }
+int32_t normalisedSplitFlag(int split) { return split == 1 ? 1 : 0; }
+
+void freeSearchHits(veskorSearchHits* list) noexcept {
+  if (list == nullptr) return;
+  if (list->hits != nullptr) {
+    for (int i = 0; i < list->numberHits; ++i) orlFree(list->hits[i].primaryKey);
+    orlFree(list->hits);
+  }
+  orlFree(list);
+}
+
+void freeDocumentSearchHits(veskorDocumentSearchHits* list) noexcept {
+  if (list == nullptr) return;
+  if (list->hits != nullptr) {
+    for (int i = 0; i < list->numberHits; ++i) {
+      orlFree(list->hits[i].primaryKey);
+      orlFree(list->hits[i].sentenceHits);
+    }
+    orlFree(list->hits);
+  }
+  orlFree(list);
+}
+
+// A zero-filled block of count elements, or null for none.
+template <class T>
+T* zeroedBlock(std::size_t count) {
+  if (count == 0) return nullptr;
+  auto* block = static_cast<T*>(orlMalloc(count * sizeof(T)));
+  std::memset(static_cast<void*>(block), 0, count * sizeof(T));
+  return block;
+}
+
+struct searchObjects {
+  const knowledgeBase* akb;
+  const knowledgeBase* wkb;
+  const wordAssociator* wa;  // null unless the association mode is on
+};
+
+// Looks the objects up by their trimmed names and takes shared access in the order AKB, WKB, WA.
+searchObjects takeSharedAccess(veskorCall_t& call, const char* akbName, const char* wkbName, const char* waName) {
+  namedSyncedDataObject* akb = call.lookUpKB(akbName);
+  namedSyncedDataObject* wkb = call.lookUpKB(wkbName);
+  namedSyncedDataObject* wa = waName != nullptr ? call.lookUpWA(waName) : nullptr;
+  searchObjects objects{call.sharedAccess<knowledgeBase>(akb), call.sharedAccess<knowledgeBase>(wkb), nullptr};
+  if (wa != nullptr) objects.wa = call.sharedAccess<wordAssociator>(wa);
+  return objects;
+}
+
+// The seek text as the engine reads it: trimmed, with the DOS letters in Latin-1. Null when
+// nothing is left after trimming.
+const char* latin1SeekText(veskorCall_t& call, const char* text) {
+  const char* trimmed = call.trimmedCopy(text);
+  if (trimmed[0] == 0) return nullptr;
+  return call.atEnd<orlFree>(convertDosUmlauts(trimmed));
+}
+
+veskorSearchHits* entryHitList(veskorCall_t& call, const std::optional<std::vector<findEntriesResult>>& results) {
+  std::size_t count = 0;
+  if (results) {
+    while (count < results->size() && (*results)[count].confidence > 0) ++count;
+  }
+  auto* list = call.onFailure<freeSearchHits>(zeroedBlock<veskorSearchHits>(1));
+  list->hits = zeroedBlock<veskorSearchHit>(count);
+  list->numberHits = static_cast<int>(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    list->hits[i].primaryKey = orlStrdup((*results)[i].primaryKey.get());
+    list->hits[i].confidence = (*results)[i].confidence;
+  }
+  return list;
+}
+
+veskorDocumentSearchHits* documentHitList(veskorCall_t& call, const std::vector<documentResult>& documents) {
+  auto* list = call.onFailure<freeDocumentSearchHits>(zeroedBlock<veskorDocumentSearchHits>(1));
+  list->hits = zeroedBlock<veskorDocumentSearchHit>(documents.size());
+  list->numberHits = static_cast<int>(documents.size());
+  for (std::size_t d = 0; d < documents.size(); ++d) {
+    const documentResult& document = documents[d];
+    veskorDocumentSearchHit& hit = list->hits[d];
+    hit.confidence = document.score;
+    hit.sentenceHits = zeroedBlock<veskorSentenceSearchHit>(document.sentences.size());
+    hit.numberSentenceHits = static_cast<int>(document.sentences.size());
+    for (std::size_t s = 0; s < document.sentences.size(); ++s) {
+      const sentenceRecord& sentence = document.sentences[s];
+      hit.sentenceHits[s] = veskorSentenceSearchHit{sentence.offset, sentence.length, sentence.score};
+    }
+    if (!document.sentences.empty()) hit.primaryKey = orlStrdup(document.sentences.front().documentKey.c_str());
+  }
+  return list;
+}
+
+bool isValidNumberOfHits(int number) { return number >= 1 && number <= VESKOR_MAX_NUMBER_RESULTS; }
+
+}  // namespace
+
+extern "C" VESKOR_EXPORT veskorSearchHits* veskorFindEntry(int connectionID, const char* pWKBName,
+                                                           const char* pAKBName, const char* pWAName,
+                                                           int pMaxNumberHits, int pAssociationMode,
+                                                           int pSplitCompounds, const char* pSeekString) {
+  return veskorCall("veskorFindEntry", connectionID, [&](veskorCall_t& call) -> veskorSearchHits* {
+    int32_t mode = normalisedAssociationMode(pAssociationMode);
+    int32_t split = normalisedSplitFlag(pSplitCompounds);
+    if (pWKBName == nullptr || pAKBName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, 1, "error: pWKBName == NULL || pAKBName == NULL in veskorFindEntry()");
+    }
+    if (mode != 0 && pWAName == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pWAName == NULL in veskorFindEntry()");
+    if (pSeekString == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pSeekString == NULL in veskorFindEntry()");
+    if (!isValidNumberOfHits(pMaxNumberHits)) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_NUMBER_OF_HITS,
+                "error: pMaxNumberHits <= 0 || pMaxNumberHits > VESKOR_MAX_NUMBER_RESULTS in veskorFindEntry()");
+    }
+    if (call.trimmedCopy(pSeekString)[0] == 0) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID, "error: seek string invalid in veskorFindEntry()");
+    }
+    searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, mode != 0 ? pWAName : nullptr);
+    const char* seekText = latin1SeekText(call, pSeekString);
+    return entryHitList(call, kbase_findEntries(seekText, objects.akb, objects.wkb, objects.wa, mode, split,
+                                                pMaxNumberHits));
+  });
+}
+
+extern "C" VESKOR_EXPORT veskorDocumentSearchHits* veskorFindDocument(int connectionID, const char* pWKBName,
+                                                                      const char* pAKBName, const char* pWAName,
+                                                                      int pMaxNumberHits, int pAssociationMode,
+                                                                      int pSplitCompounds,
+                                                                      const char* pSeekString) {
+  return veskorCall("veskorFindDocument", connectionID, [&](veskorCall_t& call) -> veskorDocumentSearchHits* {
+    int32_t mode = normalisedAssociationMode(pAssociationMode);
+    int32_t split = normalisedSplitFlag(pSplitCompounds);
+    if (pWKBName == nullptr || pAKBName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, 1, "error: pWKBName == NULL || pAKBName == NULL in veskorFindDocument()");
+    }
+    if (mode != 0 && pWAName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, 1, "error: pWAName == NULL in veskorFindDocument()");
+    }
+    if (pSeekString == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pSeekString == NULL in veskorFindDocument()");
+    if (!isValidNumberOfHits(pMaxNumberHits)) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_NUMBER_OF_HITS,
+                "error: pMaxNumberHits <= 0 || pMaxNumberHits > VESKOR_MAX_NUMBER_RESULTS in veskorFindDocument()");
+    }
+    if (call.trimmedCopy(pSeekString)[0] == 0) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID, "error: seek string invalid in veskorFindDocument()");
+    }
+    searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, mode != 0 ? pWAName : nullptr);
+    const char* seekText = latin1SeekText(call, pSeekString);
+    return documentHitList(call, kbase_seekFileSorted(seekText, objects.akb, objects.wkb, objects.wa, mode, split,
+                                                      pMaxNumberHits, false));
+  });
+}
+
+extern "C" VESKOR_EXPORT veskorDocumentSearchHits* veskorCompareDocument(int connectionID, const char* pWKBName,
+                                                                         const char* pAKBName, int pMaxNumberHits,
+                                                                         const char* pTextOfDocument) {
+  return veskorCall("veskorCompareDocument", connectionID, [&](veskorCall_t& call) -> veskorDocumentSearchHits* {
+    if (pWKBName == nullptr || pAKBName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, 1, "error: pWKBName == NULL || pAKBName == NULL in veskorCompareDocument()");
+    }
+    if (pTextOfDocument == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, 1, "error: pTextOfDocument == NULL in veskorCompareDocument()");
+    }
+    if (!isValidNumberOfHits(pMaxNumberHits)) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_NUMBER_OF_HITS,
+                "error: pMaxNumberHits <= 0 || pMaxNumberHits > VESKOR_MAX_NUMBER_RESULTS in veskorCompareDocument()");
+    }
+    if (call.trimmedCopy(pTextOfDocument)[0] == 0) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID,
+                "error: text of document invalid in veskorCompareDocument()");
+    }
+    // The WKB is named and held as in every search, though a comparison does not read it.
+    searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, nullptr);
+    const char* text = latin1SeekText(call, pTextOfDocument);
+    return documentHitList(call, kbase_seekFileSorted(text, objects.akb, objects.wkb, nullptr, 0, 0,
+                                                      pMaxNumberHits, true));
+  });
+}
+
+extern "C" VESKOR_EXPORT int veskorFreeSearchHits(int connectionID, veskorSearchHits* pHits) {
+  return veskorCall("veskorFreeSearchHits", connectionID, [&](veskorCall_t&) { freeSearchHits(pHits); });
+}
+
+extern "C" VESKOR_EXPORT int veskorFreeDocumentSearchHits(int connectionID, veskorDocumentSearchHits* pHits) {
+  return veskorCall("veskorFreeDocumentSearchHits", connectionID,
+                    [&](veskorCall_t&) { freeDocumentSearchHits(pHits); });
+}
