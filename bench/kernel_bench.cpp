@@ -22,12 +22,63 @@ constexpr int32_t kLanguage = 1, kEncoding = 6, kEntryInformation = 11, kFeature
 const std::vector<unsigned char> kBlock(knowledgeBase_numberSyntacticFeatures, 1);
 
 std::vector<std::string> generatedWords(std::size_t count) {
-  static const char* const syllables[] = {
-      "ab",   "an",   "auf",  "aus",  "bach", "bau",  "be",   "berg", "bu",   "burg", "dorf", "ein",  "en",
-      "er",   "fahr", "feld", "ge",   "haus", "heit", "hof",  "keit", "ko",   "lan",  "lich", "ma",   "mann",
-      "mit",  "na",   "ne",   "nung", "ra",   "re",   "ri",   "sa",   "sch",  "schaft", "se", "sta",  "stein",
-      "stra", "ta",   "te",   "ter",  "un",   "ung",  "ver",  "wald", "we",   "wei",  "zu",   "\xFC" "ber",
-      "m\xFC" "hl", "gr\xF6\xDF", "l\xE4" "ng"};
+  static const char* const syllables[] = {"ab",
+                                          "an",
+                                          "auf",
+                                          "aus",
+                                          "bach",
+                                          "bau",
+                                          "be",
+                                          "berg",
+                                          "bu",
+                                          "burg",
+                                          "dorf",
+                                          "ein",
+                                          "en",
+                                          "er",
+                                          "fahr",
+                                          "feld",
+                                          "ge",
+                                          "haus",
+                                          "heit",
+                                          "hof",
+                                          "keit",
+                                          "ko",
+                                          "lan",
+                                          "lich",
+                                          "ma",
+                                          "mann",
+                                          "mit",
+                                          "na",
+                                          "ne",
+                                          "nung",
+                                          "ra",
+                                          "re",
+                                          "ri",
+                                          "sa",
+                                          "sch",
+                                          "schaft",
+                                          "se",
+                                          "sta",
+                                          "stein",
+                                          "stra",
+                                          "ta",
+                                          "te",
+                                          "ter",
+                                          "un",
+                                          "ung",
+                                          "ver",
+                                          "wald",
+                                          "we",
+                                          "wei",
+                                          "zu",
+                                          "\xFC"
+                                          "ber",
+                                          "m\xFC"
+                                          "hl",
+                                          "gr\xF6\xDF",
+                                          "l\xE4"
+                                          "ng"};
   std::mt19937 random(4711);
   std::vector<std::string> words;
   words.reserve(count);
@@ -45,10 +96,18 @@ std::string misspelt(const std::string& word, std::mt19937& random) {
   std::string out = word;
   std::size_t at = random() % out.size();
   switch (random() % 4) {
-    case 0: out[at] = static_cast<char>('a' + random() % 26); break;
-    case 1: if (out.size() > 3) out.erase(at, 1); break;
-    case 2: out.insert(at, 1, out[at]); break;
-    default: if (at + 1 < out.size()) std::swap(out[at], out[at + 1]); break;
+    case 0:
+      out[at] = static_cast<char>('a' + random() % 26);
+      break;
+    case 1:
+      if (out.size() > 3) out.erase(at, 1);
+      break;
+    case 2:
+      out.insert(at, 1, out[at]);
+      break;
+    default:
+      if (at + 1 < out.size()) std::swap(out[at], out[at + 1]);
+      break;
   }
   return out;
 }
@@ -67,7 +126,8 @@ std::size_t heapInUse() {
 
 orl::KnowledgeBasePtr build(const std::vector<std::string>& words) {
   orl::KnowledgeBasePtr kb(knowledgeBase_create(kLanguage, kEncoding, kEntryInformation, kFeatureType));
-  for (const std::string& word : words) knowledgeBase_addEntry(kb.get(), word.c_str(), word.c_str(), kBlock.data(), 0.0);
+  for (const std::string& word : words)
+    knowledgeBase_addEntry(kb.get(), word.c_str(), word.c_str(), kBlock.data(), 0.0);
   return kb;
 }
 
@@ -122,8 +182,8 @@ void runFind(benchmark::State& state, const Corpus& corpus, int32_t numberResult
   std::size_t next = 0;
   int64_t hits = 0;
   for (auto _ : state) {
-    orl::KnowledgeBaseResultListPtr found(
-        knowledgeBase_find(corpus.kb.get(), corpus.seeks[next++ % corpus.seeks.size()].c_str(), numberResults));
+    orl::KnowledgeBaseResultListPtr found(knowledgeBase_find(
+        corpus.kb.get(), corpus.seeks[next++ % corpus.seeks.size()].c_str(), numberResults));
     hits += knowledgeBaseResultList_getNumberElements(found.get());
   }
   state.counters["entries"] = static_cast<double>(corpus.words.size());
@@ -147,9 +207,12 @@ void BM_AddEntries(benchmark::State& state) {
 BENCHMARK(BM_AddEntries)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_FindMisspelt(benchmark::State& state) {
-  runFind(state, generatedCorpus(static_cast<std::size_t>(state.range(0))), static_cast<int32_t>(state.range(1)));
+  runFind(state, generatedCorpus(static_cast<std::size_t>(state.range(0))),
+          static_cast<int32_t>(state.range(1)));
 }
-BENCHMARK(BM_FindMisspelt)->ArgsProduct({{10000, 100000, 1000000}, {10, 2000}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FindMisspelt)
+    ->ArgsProduct({{10000, 100000, 1000000}, {10, 2000}})
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_FindMisspeltGermanWordList(benchmark::State& state) {
   Corpus* corpus = germanCorpus();
@@ -170,7 +233,8 @@ void BM_Save(benchmark::State& state) {
   std::string file = benchFile(corpus.words.size());
   for (auto _ : state) knowledgeBase_saveAs(corpus.kb.get(), file.c_str());
   std::ifstream in(file, std::ios::binary | std::ios::ate);
-  state.counters["file_bytes_per_entry"] = static_cast<double>(in.tellg()) / static_cast<double>(corpus.words.size());
+  state.counters["file_bytes_per_entry"] =
+      static_cast<double>(in.tellg()) / static_cast<double>(corpus.words.size());
 }
 BENCHMARK(BM_Save)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -12,7 +12,9 @@ constexpr int32_t kGroup = 17;
 constexpr int32_t kEntriesStep = 43690;
 constexpr int32_t kIndexListStep = 64;
 
-bool isValid(const entry* e) { return e->primaryKey != nullptr || e->text != nullptr; }
+bool isValid(const entry* e) {
+  return e->primaryKey != nullptr || e->text != nullptr;
+}
 
 void freeEntryContents(entry* e) noexcept {
   orlFree(e->primaryKey);
@@ -71,7 +73,8 @@ void entryList_free(entryList* pThis) noexcept {
 }
 
 int32_t entryList_appendEntry(entryList* pThis, const entry* pEntry) {
-  if (pThis == nullptr || pEntry == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pEntry == NULL in entryList_appendEntry()");
+  if (pThis == nullptr || pEntry == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pEntry == NULL in entryList_appendEntry()");
   orl::OwnedText key(orlStrdup(pEntry->primaryKey));
   orl::OwnedText text(orlStrdup(pEntry->text));
   std::unique_ptr<unsigned char, orl::FreeWith<orlFree>> block(static_cast<unsigned char*>(
@@ -166,12 +169,14 @@ void entryList_freeAllEntries(entryList* pThis) {
 }
 
 int strpre(const char* pString, const char* pPrefix) {
-  if (pString == nullptr || pPrefix == nullptr) ORL_RAISE(kGroup, 1, "pString == NULL || pPrefix == NULL in strpre");
+  if (pString == nullptr || pPrefix == nullptr)
+    ORL_RAISE(kGroup, 1, "pString == NULL || pPrefix == NULL in strpre");
   return std::strncmp(pString, pPrefix, std::strlen(pPrefix)) == 0 ? 0 : 1;
 }
 
 int strsuf(const char* pString, const char* pSuffix) {
-  if (pString == nullptr || pSuffix == nullptr) ORL_RAISE(kGroup, 1, "pString == NULL || pSuffix == NULL in strsuf");
+  if (pString == nullptr || pSuffix == nullptr)
+    ORL_RAISE(kGroup, 1, "pString == NULL || pSuffix == NULL in strsuf");
   const char* first = std::strstr(pString, pSuffix);
   return first != nullptr && std::strlen(first) == std::strlen(pSuffix) ? 0 : 1;
 }

@@ -13,7 +13,9 @@ constexpr int32_t kEntriesStep = 43690;
 // Key length, text length, byte count and value: the least a stored entry takes.
 constexpr int64_t kMinimumRecordBytes = 4 + 4 + 4 + 8;
 
-[[noreturn]] void wrongFormat() { ORL_RAISE(kGroup, 3, "Falsches Dateiformat in entryList_createFromStream"); }
+[[noreturn]] void wrongFormat() {
+  ORL_RAISE(kGroup, 3, "Falsches Dateiformat in entryList_createFromStream");
+}
 
 void readTag(orlStream* stream, const char* tag) {
   orl::OwnedText stored(stream_readChars(stream, 4));
@@ -43,7 +45,8 @@ void appendStoredEntry(entryList* list, orlStream* stream) {
 }  // namespace
 
 void entryList_save(const entryList* pThis, orlStream* pStream) {
-  if (pThis == nullptr || pStream == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pStream == NULL in entryList_save");
+  if (pThis == nullptr || pStream == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pStream == NULL in entryList_save");
   stream_writeChars(pStream, "ELST");
   stream_writeInt32(pStream, pThis->version);
   stream_writeInt32(pStream, pThis->numberSyntacticFeatures);
@@ -66,14 +69,15 @@ entryList* entryList_createFromStream(orlStream* pStream) {
   int32_t numberSyntacticFeatures = stream_readInt32(pStream);
   int32_t count = stream_readInt32(pStream);
   // A count the rest of the file cannot hold is refused before anything is allocated for it.
-  if (numberSyntacticFeatures < 0 || count < 0 || count > stream_remainingBytes(pStream) / kMinimumRecordBytes) {
+  if (numberSyntacticFeatures < 0 || count < 0 ||
+      count > stream_remainingBytes(pStream) / kMinimumRecordBytes) {
     wrongFormat();
   }
   orl::EntryListPtr list(new entryList);
   list->numberSyntacticFeatures = numberSyntacticFeatures;
   int64_t bufferLength = (int64_t{count} / kEntriesStep + 1) * kEntriesStep;
-  list->entries = segmentedVector_create(sizeof(entry), static_cast<int32_t>(std::min<int64_t>(bufferLength, INT32_MAX)),
-                                         kEntriesStep);
+  list->entries = segmentedVector_create(
+      sizeof(entry), static_cast<int32_t>(std::min<int64_t>(bufferLength, INT32_MAX)), kEntriesStep);
   for (int32_t i = 0; i < count; ++i) appendStoredEntry(list.get(), pStream);
   return list.release();
 }

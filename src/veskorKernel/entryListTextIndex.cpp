@@ -75,7 +75,8 @@ void entryList_privateFreeEntryTextHash(entryList* pThis) {
 }
 
 vector* entryList_findEntryByText(const entryList* pThis, const char* pText) {
-  if (pThis == nullptr || pText == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pText == NULL in entryList_findEntryByText");
+  if (pThis == nullptr || pText == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pText == NULL in entryList_findEntryByText");
   textHash(pThis);
   const vector* group = entryList_privateGetTextGroupByText(pThis, pText);
   int32_t groupSize = group != nullptr ? group->numberElements : 0;

@@ -26,15 +26,18 @@ void grow(entrySet* set) {
   int64_t length = static_cast<int64_t>(set->bufferLength * growthFactor(set->bufferLength));
   if (length < int64_t{set->bufferLength} + 1) length = int64_t{set->bufferLength} + 1;
   if (length > INT32_MAX) ORL_RAISE(1, 1, "error: out of memory in orlRealloc");
-  set->indices = static_cast<int32_t*>(orlRealloc(set->indices, static_cast<std::size_t>(length) * sizeof(int32_t)));
+  set->indices =
+      static_cast<int32_t*>(orlRealloc(set->indices, static_cast<std::size_t>(length) * sizeof(int32_t)));
   set->bufferLength = static_cast<int32_t>(length);
 }
 
 }  // namespace
 
 void entrySet_init(entrySet* pThis, int32_t pBufferLength) {
-  if (pThis == nullptr || pBufferLength < 0) ORL_RAISE(kGroup, 1, "pThis == NULL || pBufferLength < 0 in entrySet_init");
-  pThis->indices = static_cast<int32_t*>(orlMalloc(static_cast<std::size_t>(pBufferLength) * sizeof(int32_t)));
+  if (pThis == nullptr || pBufferLength < 0)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pBufferLength < 0 in entrySet_init");
+  pThis->indices =
+      static_cast<int32_t*>(orlMalloc(static_cast<std::size_t>(pBufferLength) * sizeof(int32_t)));
   pThis->indexMax = -1;
   pThis->count = 0;
   pThis->bufferLength = pBufferLength;
@@ -51,7 +54,8 @@ void entrySet_cleanUp(entrySet* pThis) {
 
 void entrySet_appendIndex(entrySet* pThis, int32_t pIndexEntry) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entrySet_appendIndex");
-  if (pIndexEntry <= pThis->indexMax) ORL_RAISE(kGroup, 2, "pIndexEntry <= pThis->indexMax in entrySet_appendIndex");
+  if (pIndexEntry <= pThis->indexMax)
+    ORL_RAISE(kGroup, 2, "pIndexEntry <= pThis->indexMax in entrySet_appendIndex");
   if (pThis->count + 1 >= pThis->bufferLength) grow(pThis);
   pThis->indices[pThis->count++] = pIndexEntry;
   pThis->indexMax = pIndexEntry;
@@ -76,7 +80,8 @@ void entrySet_defragment(entrySet* pThis, const vector* pIndexMapping) {
 }
 
 void entrySet_save(const entrySet* pThis, orlStream* pStream) {
-  if (pThis == nullptr || pStream == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pStream == NULL in entrySet_save");
+  if (pThis == nullptr || pStream == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pStream == NULL in entrySet_save");
   stream_writeInt32(pStream, pThis->indexMax);
   stream_writeInt32(pStream, pThis->count);
   stream_writeInt32(pStream, 0);
@@ -84,7 +89,8 @@ void entrySet_save(const entrySet* pThis, orlStream* pStream) {
 }
 
 void entrySet_load(entrySet* pThis, orlStream* pStream) {
-  if (pThis == nullptr || pStream == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pStream == NULL in entrySet_load");
+  if (pThis == nullptr || pStream == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pStream == NULL in entrySet_load");
   if (pThis->indices != nullptr) ORL_RAISE(kGroup, 1, "Menge *pThis bereits initialisiert in entrySet_load");
   int32_t indexMax = stream_readInt32(pStream);
   int32_t count = stream_readInt32(pStream);

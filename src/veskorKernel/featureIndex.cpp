@@ -14,7 +14,9 @@ uint64_t keyOf(const featureRecord* record) {
 
 }  // namespace
 
-std::size_t featureIndex::home(uint64_t key) const noexcept { return veskorKernel::featureSlot(key, 64 - bits_); }
+std::size_t featureIndex::home(uint64_t key) const noexcept {
+  return veskorKernel::featureSlot(key, 64 - bits_);
+}
 
 featureRecord* featureIndex::find(std::string_view text) const noexcept {
   if (slots_.empty()) return nullptr;

@@ -33,7 +33,9 @@ inline uint64_t featureKey(std::string_view text) {
   return (hash & ~(uint64_t{0xFF} << 56)) | kHashedKeyTag;
 }
 
-inline bool featureKeyIsExact(uint64_t key) { return (key & kHashedKeyTag) != kHashedKeyTag; }
+inline bool featureKeyIsExact(uint64_t key) {
+  return (key & kHashedKeyTag) != kHashedKeyTag;
+}
 
 // Spreads a key over the bits taken by a table of 2^(64 - shift) slots.
 inline std::size_t featureSlot(uint64_t key, unsigned shift) {

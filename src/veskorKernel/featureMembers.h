@@ -1,5 +1,5 @@
-// Membership bitmaps of long entry sets. A bitmap is kept only for a set with at least one index
-// in 32 of all points, so it never takes more memory than the set itself; it is a cache: when
+// Membership bitmaps of long entry sets. A bitmap is made only for a set that holds at least one
+// point in 32, so it takes about as much memory as the set itself at most. It is a cache: when
 // memory for it runs out, the set simply goes without one.
 #pragma once
 
@@ -16,7 +16,8 @@ void featureMembers_drop(featureRecord* record) noexcept;
 
 inline bool featureMembers_contain(const featureRecord* record, int32_t index) {
   uint32_t word = static_cast<uint32_t>(index) >> 6;
-  return word < static_cast<uint32_t>(record->memberWords) && ((record->members[word] >> (index & 63)) & 1) != 0;
+  return word < static_cast<uint32_t>(record->memberWords) &&
+         ((record->members[word] >> (index & 63)) & 1) != 0;
 }
 
 }  // namespace veskorKernel

@@ -93,7 +93,8 @@ void featureSpace_free(featureSpace* pThis) noexcept {
   if (pThis->features != nullptr) {
     hash_scan_t scan;
     hash_scan_begin(&scan, pThis->features);
-    while (hnode_t* node = hash_scan_next(&scan)) veskorKernel::featureRecord_free(static_cast<featureRecord*>(hnode_get(node)));
+    while (hnode_t* node = hash_scan_next(&scan))
+      veskorKernel::featureRecord_free(static_cast<featureRecord*>(hnode_get(node)));
     hash_free(pThis->features);
   }
   delete pThis->index;
@@ -109,7 +110,8 @@ int32_t featureSpace_addEntry(featureSpace* pThis, const vector* pFeatureIDs, in
   features.reserve(static_cast<std::size_t>(pFeatureIDs->numberElements));
   for (int32_t i = 0; i < pFeatureIDs->numberElements; ++i) {
     const char* feature = orl::vectorAt<const char*>(pFeatureIDs, i);
-    if (feature == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL in featureSpace_addEntry");
+    if (feature == nullptr)
+      ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL in featureSpace_addEntry");
     features.emplace_back(feature);
   }
   return featureSpace_addEntry(pThis, features, pIndexEntry);
@@ -159,7 +161,8 @@ void featureSpace_deletePoint(featureSpace* pThis, int32_t pIndexEntry) {
     pThis->deletedFlags = flags.release();
   }
   auto* flag = static_cast<unsigned char*>(vector_getElement(pThis->deletedFlags, pIndexEntry));
-  if (*flag != 0) ORL_RAISE(kGroup, 1, "point of featureSpace was already deleted in featureSpace_deletePoint");
+  if (*flag != 0)
+    ORL_RAISE(kGroup, 1, "point of featureSpace was already deleted in featureSpace_deletePoint");
   *flag = 1;
 }
 
@@ -171,7 +174,8 @@ void featureSpace_defragment(featureSpace* pThis, const vector* pIndexMappingFSP
   // Checked before anything changes: a mapping that does not cover every point leaves all as it was.
   hash_scan_begin(&scan, pThis->features);
   while (hnode_t* node = hash_scan_next(&scan)) {
-    if (static_cast<featureRecord*>(hnode_get(node))->set.indexMax >= pIndexMappingFSPPoints->numberElements) {
+    if (static_cast<featureRecord*>(hnode_get(node))->set.indexMax >=
+        pIndexMappingFSPPoints->numberElements) {
       ORL_RAISE(kGroup, 1, "pIndexMappingFSPPoints zu kurz in featureSpace_defragment");
     }
   }
@@ -179,7 +183,8 @@ void featureSpace_defragment(featureSpace* pThis, const vector* pIndexMappingFSP
   pThis->deletedFlags = nullptr;
   const int32_t* mapping = static_cast<const int32_t*>(pIndexMappingFSPPoints->buffer);
   int32_t highest = -1;
-  for (int32_t i = 0; i < pIndexMappingFSPPoints->numberElements; ++i) highest = std::max(highest, mapping[i]);
+  for (int32_t i = 0; i < pIndexMappingFSPPoints->numberElements; ++i)
+    highest = std::max(highest, mapping[i]);
   pThis->highestIndex = highest;
   featureRecord* emptied = nullptr;
   hash_scan_begin(&scan, pThis->features);

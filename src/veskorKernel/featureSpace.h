@@ -72,7 +72,8 @@ featureSpaceResultList* compileSearchResults(vector* pCompressedDistanceVector, 
 featureSpaceDistancePair* getBestMatchingEntry(const vector* pCompressedDistanceVector);
 void iterateEntrySet(const entrySet* pSetToIterate, vector* pDistanceVector);
 featureSpaceResultList* compileSearchResultsKBaseFindInfo(const entrySet* pSearchHitCandidates,
-                                                          const vector* pDeletedFlags, int32_t pNumberResults);
+                                                          const vector* pDeletedFlags,
+                                                          int32_t pNumberResults);
 
 namespace orl {
 using FeatureSpacePtr = Owned<featureSpace, featureSpace_free>;

@@ -15,7 +15,9 @@ constexpr int32_t kGroup = 19;
 // Text length and the four fields of an entry set: the least a stored feature takes.
 constexpr int64_t kMinimumRecordBytes = 4 + 4 * 4;
 
-[[noreturn]] void wrongFormat() { ORL_RAISE(kGroup, 3, "Falsches Dateiformat in featureSpace_createFromStream"); }
+[[noreturn]] void wrongFormat() {
+  ORL_RAISE(kGroup, 3, "Falsches Dateiformat in featureSpace_createFromStream");
+}
 
 void readTag(orlStream* stream, const char* tag) {
   orl::OwnedText stored(stream_readChars(stream, 4));
@@ -33,7 +35,8 @@ void readFeature(featureSpace* space, orlStream* stream) {
     wrongFormat();
   }
   space->index->reserveOneMore();
-  if (hash_alloc_insert(space->features, record->text, record.get()) != 0) wrongFormat();  // feature stored twice
+  if (hash_alloc_insert(space->features, record->text, record.get()) != 0)
+    wrongFormat();  // feature stored twice
   space->index->insert(record.get());
   space->highestIndex = std::max(space->highestIndex, record.release()->set.indexMax);
 }
@@ -41,7 +44,8 @@ void readFeature(featureSpace* space, orlStream* stream) {
 }  // namespace
 
 void featureSpace_save(const featureSpace* pThis, orlStream* pStream) {
-  if (pThis == nullptr || pStream == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pStream == NULL in featureSpace_save");
+  if (pThis == nullptr || pStream == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pStream == NULL in featureSpace_save");
   stream_writeChars(pStream, "FSPC");
   stream_writeInt32(pStream, pThis->version);
   stream_writeInt32(pStream, static_cast<int32_t>(hash_count(pThis->features)));

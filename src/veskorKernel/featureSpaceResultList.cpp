@@ -10,7 +10,8 @@ constexpr int32_t kListStep = 64;
 void featureSpaceSearchHit_init(featureSpaceSearchHit* pSearchHit, int32_t pIndexOfHit,
                                 int32_t pNumberFeaturesOfHitText, int32_t pNumberFeaturesOfSeekString,
                                 const vector* pMatchedFeatures, double pConfidence) {
-  if (pSearchHit == nullptr || pIndexOfHit < 0 || pNumberFeaturesOfHitText < 0 || pNumberFeaturesOfSeekString <= 0) {
+  if (pSearchHit == nullptr || pIndexOfHit < 0 || pNumberFeaturesOfHitText < 0 ||
+      pNumberFeaturesOfSeekString <= 0) {
     ORL_RAISE(kGroup, 1,
               "pSearchHit == NULL || pIndexOfHit < 0 || pNumberFeaturesOfHitText < 0 || "
               "pNumberFeaturesOfSeekString <= 0 in featureSpaceSearchHit_init");

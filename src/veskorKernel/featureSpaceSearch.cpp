@@ -66,7 +66,8 @@ std::vector<Count>& countsOf(SearchScratch& s) {
 
 // How many of the points have each count (counts up to `top`).
 template <class Count>
-void countHistogram(SearchScratch& s, const Count* counts, const std::vector<int32_t>& points, std::size_t top) {
+void countHistogram(SearchScratch& s, const Count* counts, const std::vector<int32_t>& points,
+                    std::size_t top) {
   s.histogram.assign(top + 1, 0);
   for (int32_t index : points) ++s.histogram[counts[index]];
 }
@@ -130,13 +131,17 @@ const int32_t* seek(const int32_t* at, const int32_t* end, int32_t value) {
 // over it, which counts only touched points (no unseen point can reach the result any more, and
 // candidates dropped earlier do not matter).
 template <class Count>
-void probeAndFilter(const featureRecord* record, std::vector<int32_t>& candidates, bool& sorted, Count* counts,
-                    int64_t keepFrom) {
+void probeAndFilter(const featureRecord* record, std::vector<int32_t>& candidates, bool& sorted,
+                    Count* counts, int64_t keepFrom) {
   const int32_t* at = record->set.indices;
   const int32_t* end = at + record->set.count;
-  enum { kBitmap, kLookUp, kScan } way = record->members != nullptr                                          ? kBitmap
-                                         : candidates.size() * 8 < static_cast<std::size_t>(record->set.count) ? kLookUp
-                                                                                                                : kScan;
+  enum {
+    kBitmap,
+    kLookUp,
+    kScan
+  } way = record->members != nullptr                                            ? kBitmap
+          : candidates.size() * 8 < static_cast<std::size_t>(record->set.count) ? kLookUp
+                                                                                : kScan;
   if (way == kLookUp && !sorted) {
     std::sort(candidates.begin(), candidates.end());
     sorted = true;
@@ -179,11 +184,13 @@ uint32_t seedBound(SearchScratch& s, const Count* counts, std::size_t read, int3
     if (s.seeds.size() >= wanted) break;
     if (counts[index] == floor) s.seeds.push_back({index, counts[index]});
   }
-  std::sort(s.seeds.begin(), s.seeds.end(), [](const Candidate& a, const Candidate& b) { return a.index < b.index; });
+  std::sort(s.seeds.begin(), s.seeds.end(),
+            [](const Candidate& a, const Candidate& b) { return a.index < b.index; });
   for (std::size_t j = read; j < s.lists.size(); ++j) {
     const featureRecord* record = s.lists[j];
     if (record->members != nullptr) {
-      for (Candidate& seed : s.seeds) seed.count += veskorKernel::featureMembers_contain(record, seed.index) ? 1 : 0;
+      for (Candidate& seed : s.seeds)
+        seed.count += veskorKernel::featureMembers_contain(record, seed.index) ? 1 : 0;
       continue;
     }
     const int32_t* at = record->set.indices;
@@ -204,15 +211,17 @@ template <class Count>
 featureSpaceResultList* countAndRank(SearchScratch& s, const featureSpace* space, int32_t numberFeatures,
                                      int32_t indexMax, int64_t postings, int32_t k) {
   std::vector<Count>& countVector = countsOf<Count>(s);
-  if (countVector.size() < static_cast<std::size_t>(indexMax) + 1) countVector.resize(static_cast<std::size_t>(indexMax) + 1, 0);
+  if (countVector.size() < static_cast<std::size_t>(indexMax) + 1)
+    countVector.resize(static_cast<std::size_t>(indexMax) + 1, 0);
   s.touched.reserve(static_cast<std::size_t>(std::min<int64_t>(postings, int64_t{indexMax} + 1)));
   Count* counts = countVector.data();
   orl::ScopeGuard resetCounts([&s, counts] {
     for (int32_t index : s.touched) counts[index] = 0;
     s.touched.clear();
   });
-  const unsigned char* deleted =
-      space->deletedFlags != nullptr ? static_cast<const unsigned char*>(space->deletedFlags->buffer) : nullptr;
+  const unsigned char* deleted = space->deletedFlags != nullptr
+                                     ? static_cast<const unsigned char*>(space->deletedFlags->buffer)
+                                     : nullptr;
   int64_t deletedCount = space->deletedFlags != nullptr ? space->deletedFlags->numberElements : 0;
 
   // Lists are read shortest first until the unread ones together could not lift a point that has
@@ -286,8 +295,10 @@ featureSpaceResultList* rankedSearch(const featureSpace* space, std::span<const 
             [](const featureRecord* a, const featureRecord* b) { return a->set.count < b->set.count; });
   int32_t numberFeatures = static_cast<int32_t>(features.size());
   // A point's count never exceeds the number of lists.
-  if (s.lists.size() <= UINT8_MAX) return countAndRank<uint8_t>(s, space, numberFeatures, indexMax, postings, k);
-  if (s.lists.size() <= UINT16_MAX) return countAndRank<uint16_t>(s, space, numberFeatures, indexMax, postings, k);
+  if (s.lists.size() <= UINT8_MAX)
+    return countAndRank<uint8_t>(s, space, numberFeatures, indexMax, postings, k);
+  if (s.lists.size() <= UINT16_MAX)
+    return countAndRank<uint16_t>(s, space, numberFeatures, indexMax, postings, k);
   return countAndRank<uint32_t>(s, space, numberFeatures, indexMax, postings, k);
 }
 
@@ -296,14 +307,16 @@ featureSpaceResultList* rankedSearch(const featureSpace* space, std::span<const 
 featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis, const vector* pFeatureIDs,
                                                  int32_t pNumberResults) {
   if (pThis == nullptr || pFeatureIDs == nullptr || pNumberResults <= 0) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
+    ORL_RAISE(kGroup, 1,
+              "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
   }
   std::vector<std::string_view> features;
   features.reserve(static_cast<std::size_t>(pFeatureIDs->numberElements));
   for (int32_t i = 0; i < pFeatureIDs->numberElements; ++i) {
     const char* feature = orl::vectorAt<const char*>(pFeatureIDs, i);
     if (feature == nullptr) {
-      ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
+      ORL_RAISE(kGroup, 1,
+                "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
     }
     features.emplace_back(feature);
   }
@@ -314,7 +327,8 @@ featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis,
                                                  std::span<const std::string_view> pFeatureIDs,
                                                  int32_t pNumberResults) {
   if (pThis == nullptr || pNumberResults <= 0) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
+    ORL_RAISE(kGroup, 1,
+              "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
   }
   if (pFeatureIDs.empty()) ORL_RAISE(kGroup, 4, "Leerer Suchstring in featureSpace_findEntries");
   if (pFeatureIDs.size() == 1) {
@@ -351,7 +365,8 @@ featureSpaceResultList* compileSearchResults(vector* pCompressedDistanceVector, 
 }
 
 featureSpaceDistancePair* getBestMatchingEntry(const vector* pCompressedDistanceVector) {
-  if (pCompressedDistanceVector == nullptr) ORL_RAISE(kGroup, 1, "pCompressedDistanceVector == NULL in getBestMatchingEntry");
+  if (pCompressedDistanceVector == nullptr)
+    ORL_RAISE(kGroup, 1, "pCompressedDistanceVector == NULL in getBestMatchingEntry");
   auto* pairs = static_cast<featureSpaceDistancePair*>(pCompressedDistanceVector->buffer);
   featureSpaceDistancePair* best = nullptr;
   for (int32_t i = 0; i < pCompressedDistanceVector->numberElements; ++i) {
@@ -364,16 +379,19 @@ void iterateEntrySet(const entrySet* pSetToIterate, vector* pDistanceVector) {
   if (pSetToIterate == nullptr || pDistanceVector == nullptr) {
     ORL_RAISE(kGroup, 1, "pSetToIterate == NULL || pDistanceVector == NULL in iterateEntrySet");
   }
-  for (int32_t i = 0; i < pSetToIterate->count; ++i) ++orl::vectorAt<int32_t>(pDistanceVector, pSetToIterate->indices[i]);
+  for (int32_t i = 0; i < pSetToIterate->count; ++i)
+    ++orl::vectorAt<int32_t>(pDistanceVector, pSetToIterate->indices[i]);
 }
 
 featureSpaceResultList* compileSearchResultsKBaseFindInfo(const entrySet* pSearchHitCandidates,
-                                                          const vector* pDeletedFlags, int32_t pNumberResults) {
+                                                          const vector* pDeletedFlags,
+                                                          int32_t pNumberResults) {
   if (pSearchHitCandidates == nullptr) {
     ORL_RAISE(kGroup, 1, "pSearchHitCandidates == NULL in compileSearchResultsKBaseFindInfo");
   }
   int32_t looked = std::max(0, std::min(pNumberResults, pSearchHitCandidates->count));
-  const unsigned char* deleted = pDeletedFlags != nullptr ? static_cast<const unsigned char*>(pDeletedFlags->buffer) : nullptr;
+  const unsigned char* deleted =
+      pDeletedFlags != nullptr ? static_cast<const unsigned char*>(pDeletedFlags->buffer) : nullptr;
   int32_t deletedCount = pDeletedFlags != nullptr ? pDeletedFlags->numberElements : 0;
   orl::FeatureSpaceResultListPtr result(featureSpaceResultList_create(looked));
   // A deleted point is passed over but uses up its place among those looked at.

@@ -12,7 +12,8 @@ constexpr int32_t kGroup = 20;
 
 thread_local veskorKernel::FeatureViews tFeatures;
 
-bool entryInformationSatisfied(int32_t entryInformation, const char* key, const void* features, double value) {
+bool entryInformationSatisfied(int32_t entryInformation, const char* key, const void* features,
+                               double value) {
   if ((entryInformation & 2) != 0 && key == nullptr) return false;
   if ((entryInformation & 8) != 0 && features == nullptr) return false;
   if ((entryInformation & 4) != 0 && !(value >= 0.0 && value <= 1.0)) return false;
@@ -28,13 +29,22 @@ knowledgeBase* knowledgeBase_create(int32_t pLanguage, int32_t pEncoding, int32_
   if (pEntryInformation < 1 || pEntryInformation > 15) {
     ORL_RAISE(kGroup, 4, "Ung\xFCltige Eintragsinformatione in knowledgeBase_create");
   }
-  if (pFeatureType != 1 && pFeatureType != 2) ORL_RAISE(kGroup, 5, "Ung\xFCltiger Merkmalstyp knowledgeBase_create");
+  if (pFeatureType != 1 && pFeatureType != 2)
+    ORL_RAISE(kGroup, 5, "Ung\xFCltiger Merkmalstyp knowledgeBase_create");
   if (pLanguage != knowledgeBase_languageGerman && (pEncoding == 1 || pEncoding == 2)) {
     ORL_RAISE(kGroup, 6, "Codierung und Sprache sind inkomaptibel in knowledgeBase_create");
   }
   orl::KnowledgeBasePtr kb(static_cast<knowledgeBase*>(orlMalloc(sizeof(knowledgeBase))));
-  *kb = knowledgeBase{1, pEncoding, pLanguage, pEntryInformation, pFeatureType, orlFileTime{}, nullptr,
-                      knowledgeBase_changed, nullptr, nullptr};
+  *kb = knowledgeBase{1,
+                      pEncoding,
+                      pLanguage,
+                      pEntryInformation,
+                      pFeatureType,
+                      orlFileTime{},
+                      nullptr,
+                      knowledgeBase_changed,
+                      nullptr,
+                      nullptr};
   kb->entryList = entryList_create(knowledgeBase_numberSyntacticFeatures);
   kb->featureSpace = featureSpace_create();
   return kb.release();
@@ -58,9 +68,12 @@ void knowledgeBase_defragment(knowledgeBase* pThis) {
 
 void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const char* pText,
                             const void* pSyntacticFeatures, double pValue) {
-  if (pThis == nullptr || pText == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pText == NULL in knowledgeBase_addEntry");
+  if (pThis == nullptr || pText == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pText == NULL in knowledgeBase_addEntry");
   if (!entryInformationSatisfied(pThis->entryInformation, pPrimaryKey, pSyntacticFeatures, pValue)) {
-    ORL_RAISE(kGroup, 1, "Ung\xFCltige Eintragsinformationen \xFC" "bergeben in knowledgeBase_addEntry");
+    ORL_RAISE(kGroup, 1,
+              "Ung\xFCltige Eintragsinformationen \xFC"
+              "bergeben in knowledgeBase_addEntry");
   }
   if (pPrimaryKey != nullptr && std::strlen(pPrimaryKey) > knowledgeBase_maxPrimaryKeyLength) {
     ORL_RAISE(kGroup, 12, "Ung\xFCltige L\xE4nge des Prim\xE4rschl\xFCssels in knowledgeBase_addEntry");

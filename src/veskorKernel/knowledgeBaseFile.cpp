@@ -11,7 +11,9 @@ namespace {
 
 constexpr int32_t kGroup = 20;
 
-[[noreturn]] void wrongFormat() { ORL_RAISE(kGroup, 10, "Falsches Dateiformat in knowledgeBase_createFromFile"); }
+[[noreturn]] void wrongFormat() {
+  ORL_RAISE(kGroup, 10, "Falsches Dateiformat in knowledgeBase_createFromFile");
+}
 
 // The sections are read on their own; together they must describe one set of points.
 void checkSectionsAgree(knowledgeBase* kb) {
@@ -64,7 +66,8 @@ void knowledgeBase_save(knowledgeBase* pThis) {
   stream_close(stream_createFileInputStream(pThis->fileName));  // the bound file must still be readable
   orlFileTime current;
   if (!orlGetFileModificationTime(pThis->fileName, &current)) {
-    ORL_RAISE(kGroup, 8, "Zustand der Datei ", pThis->fileName, " kann nicht abgefragt werden in knowledgeBase_save");
+    ORL_RAISE(kGroup, 8, "Zustand der Datei ", pThis->fileName,
+              " kann nicht abgefragt werden in knowledgeBase_save");
   }
   if (!(current == pThis->lastSaveTime)) {
     ORL_RAISE(kGroup, 9, "Inkonsistenter Zeitpunkt der letzten Sicherung in knowledgeBase_save");
@@ -72,7 +75,8 @@ void knowledgeBase_save(knowledgeBase* pThis) {
   if (pThis->modificationFlags != 0) knowledgeBase_saveAs(pThis, pThis->fileName);
   pThis->modificationFlags = 0;
   if (!orlGetFileModificationTime(pThis->fileName, &current)) {
-    ORL_RAISE(kGroup, 8, "Zustand der Datei ", pThis->fileName, " kann nicht abgefragt werden in knowledgeBase_save");
+    ORL_RAISE(kGroup, 8, "Zustand der Datei ", pThis->fileName,
+              " kann nicht abgefragt werden in knowledgeBase_save");
   }
   pThis->lastSaveTime = current;
 }

@@ -10,7 +10,8 @@ constexpr int32_t kGroup = 20;
 thread_local veskorKernel::FeatureViews tSeekFeatures;
 
 void checkFindArguments(const knowledgeBase* kb, const char* seekString, int32_t numberResults) {
-  if (kb == nullptr || seekString == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pSeekString == NULL in knowledgeBase_find");
+  if (kb == nullptr || seekString == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pSeekString == NULL in knowledgeBase_find");
   if (numberResults < 1 || numberResults > knowledgeBase_maxNumberResults) {
     ORL_RAISE(kGroup, 13, "Ung\xFCltige Trefferzahl in knowledgeBase_find");
   }
@@ -28,11 +29,13 @@ void appendHit(knowledgeBaseResultList* list, const entry* e, int32_t numberSynt
 
 }  // namespace
 
-knowledgeBaseResultList* knowledgeBase_find(const knowledgeBase* pThis, const char* pSeekString, int32_t pNumberResults) {
+knowledgeBaseResultList* knowledgeBase_find(const knowledgeBase* pThis, const char* pSeekString,
+                                            int32_t pNumberResults) {
   checkFindArguments(pThis, pSeekString, pNumberResults);
   veskorKernel::PreparedText prepared = veskorKernel::prepareText(pThis, pSeekString);
   veskorKernel::computeDistinctFeatures(pThis, prepared.featureText(), tSeekFeatures);
-  orl::FeatureSpaceResultListPtr found(featureSpace_findEntries(pThis->featureSpace, tSeekFeatures, pNumberResults));
+  orl::FeatureSpaceResultListPtr found(
+      featureSpace_findEntries(pThis->featureSpace, tSeekFeatures, pNumberResults));
   return knowledgeBase_buildResultList(pThis, found.get());
 }
 
@@ -51,8 +54,8 @@ knowledgeBaseResultList* knowledgeBase_findByText(const knowledgeBase* pThis, co
   return result.release();
 }
 
-knowledgeBaseResultList* knowledgeBase_buildResultList(const knowledgeBase* pThis,
-                                                       const featureSpaceResultList* pResultListFeatureSpace) {
+knowledgeBaseResultList* knowledgeBase_buildResultList(
+    const knowledgeBase* pThis, const featureSpaceResultList* pResultListFeatureSpace) {
   if (pThis == nullptr || pResultListFeatureSpace == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pResultListFeatureSpace == NULL in knowledgeBase_buildResultList");
   }
@@ -62,7 +65,8 @@ knowledgeBaseResultList* knowledgeBase_buildResultList(const knowledgeBase* pThi
   int32_t numberSyntacticFeatures = pThis->entryList->numberSyntacticFeatures;
   for (int32_t i = 0; i < count; ++i) {
     const auto& found = orl::vectorAt<featureSpaceSearchHit>(pResultListFeatureSpace, i);
-    appendHit(result.get(), entryList_getEntry(pThis->entryList, found.indexOfHit), numberSyntacticFeatures, &found);
+    appendHit(result.get(), entryList_getEntry(pThis->entryList, found.indexOfHit), numberSyntacticFeatures,
+              &found);
   }
   return result.release();
 }

@@ -12,7 +12,8 @@ constexpr int32_t kListStep = 64;
 }  // namespace
 
 void knowledgeBaseSearchHit_init(knowledgeBaseSearchHit* pThis, const entry* pEntry,
-                                 int32_t pNumberSyntacticFeatures, const featureSpaceSearchHit* pFeatureSpaceHit) {
+                                 int32_t pNumberSyntacticFeatures,
+                                 const featureSpaceSearchHit* pFeatureSpaceHit) {
   if (pThis == nullptr || pEntry == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pEntry == NULL in knowledgeBaseSearchHit_init");
   }
@@ -56,12 +57,14 @@ void knowledgeBaseResultList_free(knowledgeBaseResultList* pThis) noexcept {
   vector_free(pThis);
 }
 
-knowledgeBaseSearchHit* knowledgeBaseResultList_getElement(const knowledgeBaseResultList* pThis, int32_t pPosition) {
+knowledgeBaseSearchHit* knowledgeBaseResultList_getElement(const knowledgeBaseResultList* pThis,
+                                                           int32_t pPosition) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBaseResultList_getElement");
   return static_cast<knowledgeBaseSearchHit*>(vector_getElement(pThis, pPosition));
 }
 
-void knowledgeBaseResultList_appendElement(knowledgeBaseResultList* pThis, const knowledgeBaseSearchHit* pHit) {
+void knowledgeBaseResultList_appendElement(knowledgeBaseResultList* pThis,
+                                           const knowledgeBaseSearchHit* pHit) {
   if (pThis == nullptr || pHit == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pHit == NULL in knowledgeBaseResultList_appendElement");
   }

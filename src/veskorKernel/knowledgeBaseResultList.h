@@ -24,14 +24,17 @@ typedef vector knowledgeBaseResultList;
 
 // Copies the entry (and the feature-space hit's counts, features and confidence when given).
 void knowledgeBaseSearchHit_init(knowledgeBaseSearchHit* pThis, const entry* pEntry,
-                                 int32_t pNumberSyntacticFeatures, const featureSpaceSearchHit* pFeatureSpaceHit);
+                                 int32_t pNumberSyntacticFeatures,
+                                 const featureSpaceSearchHit* pFeatureSpaceHit);
 void knowledgeBaseSearchHit_cleanUp(knowledgeBaseSearchHit* pThis);
 
 knowledgeBaseResultList* knowledgeBaseResultList_create(int32_t pExpectedNumber);
 void knowledgeBaseResultList_free(knowledgeBaseResultList* pThis) noexcept;
-knowledgeBaseSearchHit* knowledgeBaseResultList_getElement(const knowledgeBaseResultList* pThis, int32_t pPosition);
+knowledgeBaseSearchHit* knowledgeBaseResultList_getElement(const knowledgeBaseResultList* pThis,
+                                                           int32_t pPosition);
 // Takes over the hit's contents.
-void knowledgeBaseResultList_appendElement(knowledgeBaseResultList* pThis, const knowledgeBaseSearchHit* pHit);
+void knowledgeBaseResultList_appendElement(knowledgeBaseResultList* pThis,
+                                           const knowledgeBaseSearchHit* pHit);
 inline int32_t knowledgeBaseResultList_getNumberElements(const knowledgeBaseResultList* pThis) {
   return featureSpaceResultList_getNumberElements(pThis);
 }

@@ -7,8 +7,8 @@
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/orlText.h"
 #include "veskorKernel/featureText.h"
-#include "veskorKernel/knowledgeBaseFeatures.h"
 #include "veskorKernel/knowledgeBase.h"
+#include "veskorKernel/knowledgeBaseFeatures.h"
 #include "veskorKernel/languageDependend.h"
 
 namespace {
@@ -40,7 +40,9 @@ void stringList_free(vector* pList) noexcept {
   vector_free(pList);
 }
 
-int stringList_isNotNull(const void* pSlot) { return *static_cast<char* const*>(pSlot) != nullptr ? 1 : 0; }
+int stringList_isNotNull(const void* pSlot) {
+  return *static_cast<char* const*>(pSlot) != nullptr ? 1 : 0;
+}
 
 char* knowledgeBase_preprocessText(const knowledgeBase* pThis, const char* pText) {
   if (pThis == nullptr || pText == nullptr) {
@@ -112,14 +114,18 @@ char* substituteWhiteSpace(const char* pText) {
 }
 
 vector* getWordsFromText(const char* pText) {
-  if (pText == nullptr) orlRaiseFormatted(kGroup, 1, "%s in %s, line %ld", "pText == NULL in getWordsFromText", __FILE__, static_cast<long>(__LINE__));
+  if (pText == nullptr)
+    orlRaiseFormatted(kGroup, 1, "%s in %s, line %ld", "pText == NULL in getWordsFromText", __FILE__,
+                      static_cast<long>(__LINE__));
   veskorKernel::FeatureViews words;
   veskorKernel::cutWords(pText, words);
   return featureListFromViews(words);
 }
 
 vector* getTupelFromText(const char* pText) {
-  if (pText == nullptr) orlRaiseFormatted(kGroup, 1, "%s in %s, line %ld", "pText == NULL in getTupelFromText", __FILE__, static_cast<long>(__LINE__));
+  if (pText == nullptr)
+    orlRaiseFormatted(kGroup, 1, "%s in %s, line %ld", "pText == NULL in getTupelFromText", __FILE__,
+                      static_cast<long>(__LINE__));
   veskorKernel::FeatureViews tuples;
   veskorKernel::cutTuples(pText, tuples);
   return featureListFromViews(tuples);
@@ -153,7 +159,8 @@ namespace veskorKernel {
 PreparedText prepareText(const knowledgeBase* kb, const char* text) {
   PreparedText prepared;
   prepared.preprocessed.reset(knowledgeBase_preprocessText(kb, text));
-  if ((kb->encoding & 1) != 0) prepared.phonemes.reset(knowledgeBase_computePhonemeCodes(kb, prepared.preprocessed.get()));
+  if ((kb->encoding & 1) != 0)
+    prepared.phonemes.reset(knowledgeBase_computePhonemeCodes(kb, prepared.preprocessed.get()));
   return prepared;
 }
 

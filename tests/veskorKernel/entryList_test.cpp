@@ -166,7 +166,8 @@ TEST(EntryList, SavesAndLoadsEveryField) {
   for (std::string bad : {std::string("ELSX\1\0\0\0", 8), std::string("ELST\2\0\0\0", 8)}) {
     veskortest::writeFileBytes(file, bad + std::string(8, '\0'));
     orl::StreamPtr badIn(stream_createFileInputStream(file.c_str()));
-    EXPECT_RAISES(entryList_createFromStream(badIn.get()), 17, 3, "Falsches Dateiformat in entryList_createFromStream");
+    EXPECT_RAISES(entryList_createFromStream(badIn.get()), 17, 3,
+                  "Falsches Dateiformat in entryList_createFromStream");
   }
 }
 

@@ -7,7 +7,9 @@
 
 namespace {
 
-std::vector<int32_t> members(const entrySet& set) { return std::vector<int32_t>(set.indices, set.indices + set.count); }
+std::vector<int32_t> members(const entrySet& set) {
+  return std::vector<int32_t>(set.indices, set.indices + set.count);
+}
 
 struct SetGuard {
   entrySet set{-1, 0, 0, nullptr};
@@ -44,8 +46,10 @@ TEST(EntrySet, AppendRefusesIndicesNotAboveTheLast) {
   SetGuard g;
   entrySet_init(&g.set, 2);
   entrySet_appendIndex(&g.set, 7);
-  EXPECT_RAISES(entrySet_appendIndex(&g.set, 7), 18, 2, "pIndexEntry <= pThis->indexMax in entrySet_appendIndex");
-  EXPECT_RAISES(entrySet_appendIndex(&g.set, 5), 18, 2, "pIndexEntry <= pThis->indexMax in entrySet_appendIndex");
+  EXPECT_RAISES(entrySet_appendIndex(&g.set, 7), 18, 2,
+                "pIndexEntry <= pThis->indexMax in entrySet_appendIndex");
+  EXPECT_RAISES(entrySet_appendIndex(&g.set, 5), 18, 2,
+                "pIndexEntry <= pThis->indexMax in entrySet_appendIndex");
   EXPECT_EQ(members(g.set), (std::vector<int32_t>{7}));
   EXPECT_EQ(g.set.indexMax, 7);
   EXPECT_RAISES(entrySet_appendIndex(nullptr, 1), 18, 1, "pThis == NULL in entrySet_appendIndex");
@@ -96,7 +100,8 @@ TEST(EntrySet, SavesAndLoadsAndRefusesInconsistentSets) {
     entrySet_load(&full.set, in.get());
     EXPECT_EQ(members(full.set), (std::vector<int32_t>{0, 4, 8}));
     EXPECT_EQ(full.set.bufferLength, 3);
-    EXPECT_RAISES(entrySet_load(&full.set, in.get()), 18, 1, "Menge *pThis bereits initialisiert in entrySet_load");
+    EXPECT_RAISES(entrySet_load(&full.set, in.get()), 18, 1,
+                  "Menge *pThis bereits initialisiert in entrySet_load");
     entrySet_appendIndex(&full.set, 9);  // a loaded set is full and grows on the next append
     EXPECT_EQ(members(full.set), (std::vector<int32_t>{0, 4, 8, 9}));
   }

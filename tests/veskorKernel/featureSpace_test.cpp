@@ -21,7 +21,9 @@ struct FsHit {
   bool operator==(const FsHit&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const FsHit& h) { return out << h.index << ":" << h.confidence; }
+std::ostream& operator<<(std::ostream& out, const FsHit& h) {
+  return out << h.index << ":" << h.confidence;
+}
 
 std::vector<FsHit> fsHits(const featureSpaceResultList* list) {
   std::vector<FsHit> out;
@@ -52,8 +54,8 @@ orl::VectorPtr mappingOf(std::initializer_list<int32_t> values) {
 TEST(FeatureSpace, HausAgainstMausIsOneHalf) {
   orl::FeatureSpacePtr space(featureSpace_create());
   add(space.get(), {"_M", "MA", "AU", "US", "S_", "_MA", "MAU", "AUS", "US_", "_MAU", "MAUS", "AUS_"}, 0);
-  std::vector<FsHit> found =
-      search(space.get(), {"_H", "HA", "AU", "US", "S_", "_HA", "HAU", "AUS", "US_", "_HAU", "HAUS", "AUS_"}, 10);
+  std::vector<FsHit> found = search(
+      space.get(), {"_H", "HA", "AU", "US", "S_", "_HA", "HAU", "AUS", "US_", "_HAU", "HAUS", "AUS_"}, 10);
   EXPECT_EQ(found, (std::vector<FsHit>{{0, 0.5}}));
   EXPECT_EQ(search(space.get(), {"AU", "unknown"}, 10), (std::vector<FsHit>{{0, 0.5}}));
   EXPECT_EQ(search(space.get(), {"x", "y"}, 10), (std::vector<FsHit>{}));
@@ -65,7 +67,8 @@ TEST(FeatureSpace, RanksByCountThenIndexAndStopsAtTheCandidates) {
   add(space.get(), {"a", "b", "c"}, 7);
   add(space.get(), {"c", "b", "a", "z"}, 9);
   EXPECT_EQ(search(space.get(), {"a", "b", "c"}, 2), (std::vector<FsHit>{{7, 1.0}, {9, 1.0}}));
-  EXPECT_EQ(search(space.get(), {"a", "b", "c"}, 100), (std::vector<FsHit>{{7, 1.0}, {9, 1.0}, {4, 2.0 / 3}}));
+  EXPECT_EQ(search(space.get(), {"a", "b", "c"}, 100),
+            (std::vector<FsHit>{{7, 1.0}, {9, 1.0}, {4, 2.0 / 3}}));
   EXPECT_EQ(featureSpace_getNumberFeatures(space.get()), 4);
   EXPECT_EQ(space->highestIndex, 9);
 }
@@ -97,7 +100,7 @@ TEST(FeatureSpace, DeletionAndDefragmentation) {
   EXPECT_EQ(space->deletedFlags, nullptr);
   EXPECT_EQ(space->highestIndex, 6);
   EXPECT_EQ(search(space.get(), {"p6", "none"}, 5), (std::vector<FsHit>{{5, 0.5}}));
-  EXPECT_EQ(featureSpace_findFeature(space.get(), "p5"), nullptr);     // its set became empty
+  EXPECT_EQ(featureSpace_findFeature(space.get(), "p5"), nullptr);  // its set became empty
   EXPECT_EQ(featureSpace_findFeature(space.get(), "only5"), nullptr);
   EXPECT_EQ(featureSpace_getNumberFeatures(space.get()), 8);  // "all", p0-p4, p6, p7
   add(space.get(), {"p5"}, 7);                                // a removed feature comes back fresh
@@ -189,21 +192,23 @@ TEST(FeatureSpace, SavesAndLoadsTheSameSets) {
   orl::FeatureSpacePtr loaded(featureSpace_createFromStream(in.get()));
   EXPECT_EQ(loaded->highestIndex, 3);
   EXPECT_EQ(featureSpace_getNumberFeatures(loaded.get()), 2);
-  EXPECT_EQ(search(loaded.get(), {"ab", "a longer feature text"}, 5), (std::vector<FsHit>{{0, 1.0}, {3, 0.5}}));
+  EXPECT_EQ(search(loaded.get(), {"ab", "a longer feature text"}, 5),
+            (std::vector<FsHit>{{0, 1.0}, {3, 0.5}}));
 
   std::string bytes = veskortest::readFileBytes(file);
   bytes[4] = 2;  // version
   veskortest::writeFileBytes(file, bytes);
   orl::StreamPtr badIn(stream_createFileInputStream(file.c_str()));
-  EXPECT_RAISES(featureSpace_createFromStream(badIn.get()), 19, 3, "Falsches Dateiformat in featureSpace_createFromStream");
+  EXPECT_RAISES(featureSpace_createFromStream(badIn.get()), 19, 3,
+                "Falsches Dateiformat in featureSpace_createFromStream");
 }
 
 // The ranking as documented, without any shortcut: one counter per point, deleted points zeroed,
 // the compressed counters ranked by falling count, the lower index first.
 using Postings = std::map<std::string, std::vector<int32_t>>;
 
-std::vector<FsHit> referenceSearch(const Postings& postings, const std::set<int32_t>& deleted, int32_t highestIndex,
-                                   const std::vector<std::string>& seek, int32_t k) {
+std::vector<FsHit> referenceSearch(const Postings& postings, const std::set<int32_t>& deleted,
+                                   int32_t highestIndex, const std::vector<std::string>& seek, int32_t k) {
   int32_t m = static_cast<int32_t>(seek.size());
   std::vector<FsHit> out;
   auto set = [&](const std::string& feature) {
@@ -227,7 +232,8 @@ std::vector<FsHit> referenceSearch(const Postings& postings, const std::set<int3
     if (counts[i] > 0) compressed.push_back({i, counts[i]});
   }
   // What k passes of "take the first largest count, then zero it" give: a stable sort by count.
-  std::stable_sort(compressed.begin(), compressed.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+  std::stable_sort(compressed.begin(), compressed.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
   for (std::size_t r = 0; r < compressed.size() && r < static_cast<std::size_t>(k); ++r) {
     out.push_back({compressed[r].first, static_cast<double>(compressed[r].second) / m});
   }
@@ -275,7 +281,8 @@ TEST(FeatureSpace, FastSearchMatchesTheReferenceRankingOnRandomData) {
     for (int q = 0; q < 1500; ++q) {
       std::set<std::string> seekSet;
       int m = 1 + static_cast<int>(random() % 9);
-      for (int f = 0; f < m; ++f) seekSet.insert(random() % 10 == 0 ? "unknown" + std::to_string(f) : pickFeature());
+      for (int f = 0; f < m; ++f)
+        seekSet.insert(random() % 10 == 0 ? "unknown" + std::to_string(f) : pickFeature());
       std::vector<std::string> seek(seekSet.begin(), seekSet.end());
       static const int32_t ks[] = {1, 2, 3, 5, 10, 37, 200, 2000};
       int32_t k = ks[random() % 8];

@@ -30,12 +30,12 @@ Raised raised(F&& f) {
   return {};
 }
 
-#define EXPECT_RAISES(statement, expectedGroup, expectedCode, expectedText)   \
-  do {                                                                       \
-    ::kerneltest::Raised r_ = ::kerneltest::raised([&] { statement; });      \
-    EXPECT_EQ(r_.group, expectedGroup) << #statement << ": " << r_.text;     \
-    EXPECT_EQ(r_.code, expectedCode) << #statement << ": " << r_.text;       \
-    EXPECT_EQ(r_.text, std::string(expectedText)) << #statement;             \
+#define EXPECT_RAISES(statement, expectedGroup, expectedCode, expectedText) \
+  do {                                                                      \
+    ::kerneltest::Raised r_ = ::kerneltest::raised([&] { statement; });     \
+    EXPECT_EQ(r_.group, expectedGroup) << #statement << ": " << r_.text;    \
+    EXPECT_EQ(r_.code, expectedCode) << #statement << ": " << r_.text;      \
+    EXPECT_EQ(r_.text, std::string(expectedText)) << #statement;            \
   } while (0)
 
 inline std::vector<std::string> strings(const vector* list) {
@@ -69,7 +69,9 @@ struct Hit {
   bool operator==(const Hit&) const = default;
 };
 
-inline std::ostream& operator<<(std::ostream& out, const Hit& h) { return out << h.key << ":" << h.confidence; }
+inline std::ostream& operator<<(std::ostream& out, const Hit& h) {
+  return out << h.key << ":" << h.confidence;
+}
 
 inline std::vector<Hit> hits(const knowledgeBaseResultList* list) {
   std::vector<Hit> out;

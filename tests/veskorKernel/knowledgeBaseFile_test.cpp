@@ -16,8 +16,12 @@ using kerneltest::find;
 using kerneltest::findByText;
 using kerneltest::Hit;
 
-std::string int32Bytes(int32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); }
-std::string stringBytes(const std::string& s) { return int32Bytes(static_cast<int32_t>(s.size())) + s; }
+std::string int32Bytes(int32_t v) {
+  return std::string(reinterpret_cast<const char*>(&v), 4);
+}
+std::string stringBytes(const std::string& s) {
+  return int32Bytes(static_cast<int32_t>(s.size())) + s;
+}
 
 bool anyTemporaryFileIn(const std::filesystem::path& dir) {
   for (const auto& item : std::filesystem::directory_iterator(dir)) {
@@ -34,15 +38,17 @@ TEST(KnowledgeBaseFile, ExactBytesOfASmallKnowledgeBase) {
   knowledgeBase_addEntry(kb.get(), "k2", "cd", nullptr, 0.0);
   knowledgeBase_saveAs(kb.get(), file.c_str());
 
-  std::string expected = "KBSE" + int32Bytes(1) + int32Bytes(0) + int32Bytes(0) + int32Bytes(3) + int32Bytes(2);
+  std::string expected =
+      "KBSE" + int32Bytes(1) + int32Bytes(0) + int32Bytes(0) + int32Bytes(3) + int32Bytes(2);
   expected += "ELST" + int32Bytes(1) + int32Bytes(82) + int32Bytes(2);
   expected += stringBytes("k1") + stringBytes("ab cd") + int32Bytes(0) + std::string(8, '\0');
   expected += stringBytes("k2") + stringBytes("cd") + int32Bytes(0) + std::string(8, '\0');
   expected += "FSPC" + int32Bytes(1) + int32Bytes(2);
   // Records in the order of the hash table's chains (the default text hash, 64 chains).
-  std::string ab = stringBytes("ab") + int32Bytes(0) + int32Bytes(1) + int32Bytes(0) + int32Bytes(1) + int32Bytes(0);
-  std::string cd = stringBytes("cd") + int32Bytes(1) + int32Bytes(2) + int32Bytes(0) + int32Bytes(2) + int32Bytes(0) +
-                   int32Bytes(1);
+  std::string ab =
+      stringBytes("ab") + int32Bytes(0) + int32Bytes(1) + int32Bytes(0) + int32Bytes(1) + int32Bytes(0);
+  std::string cd = stringBytes("cd") + int32Bytes(1) + int32Bytes(2) + int32Bytes(0) + int32Bytes(2) +
+                   int32Bytes(0) + int32Bytes(1);
   bool abFirst = (hash_fun_default("ab") & 63) <= (hash_fun_default("cd") & 63);
   ASSERT_NE(hash_fun_default("ab") & 63, hash_fun_default("cd") & 63);
   expected += abFirst ? ab + cd : cd + ab;
@@ -55,19 +61,36 @@ TEST(KnowledgeBaseFile, ExactBytesOfASmallKnowledgeBase) {
 orl::KnowledgeBasePtr sampleKnowledgeBase() {
   orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 7, 15, 1));
   std::mt19937 random(7);
-  const char* words[] = {"Haus", "Maus", "Stra\xDF" "e", "Strasse", "Schule", "Meier", "Mayer", "Rathaus", "Bahnhof",
-                         "Hausmeister", "\xC4pfel", "\xFC" "ber", "Gr\xF6\xDF" "e", "Maier"};
+  const char* words[] = {"Haus",
+                         "Maus",
+                         "Stra\xDF"
+                         "e",
+                         "Strasse",
+                         "Schule",
+                         "Meier",
+                         "Mayer",
+                         "Rathaus",
+                         "Bahnhof",
+                         "Hausmeister",
+                         "\xC4pfel",
+                         "\xFC"
+                         "ber",
+                         "Gr\xF6\xDF"
+                         "e",
+                         "Maier"};
   int n = 0;
   for (const char* word : words) {
     std::vector<unsigned char> block = kerneltest::block(static_cast<unsigned char>(n));
-    knowledgeBase_addEntry(kb.get(), ("key" + std::to_string(n++)).c_str(), word, block.data(), (random() % 100) / 100.0);
+    knowledgeBase_addEntry(kb.get(), ("key" + std::to_string(n++)).c_str(), word, block.data(),
+                           (random() % 100) / 100.0);
   }
   knowledgeBase_deleteEntry(kb.get(), "key3", 2);
   knowledgeBase_deleteEntry(kb.get(), "key10", 2);
   return kb;
 }
 
-const char* const kSeeks[] = {"Haus", "Hauss", "Strase", "Meyer", "Schuhle", "aepfel", "Gr\xF6sse", "rathaus", "b"};
+const char* const kSeeks[] = {"Haus",   "Hauss",     "Strase",  "Meyer", "Schuhle",
+                              "aepfel", "Gr\xF6sse", "rathaus", "b"};
 
 TEST(KnowledgeBaseFile, AFileReadBackAnswersEverySearchAsBefore) {
   veskortest::TempDir dir;
@@ -84,7 +107,8 @@ TEST(KnowledgeBaseFile, AFileReadBackAnswersEverySearchAsBefore) {
   EXPECT_EQ(loaded->encoding, 7);
   EXPECT_EQ(loaded->entryInformation, 15);
   EXPECT_EQ(entryList_getMaxIndex(loaded->entryList), 11);  // 14 entries less the 2 deleted
-  for (std::size_t i = 0; i < std::size(kSeeks); ++i) EXPECT_EQ(find(loaded.get(), kSeeks[i], 20), before[i]) << kSeeks[i];
+  for (std::size_t i = 0; i < std::size(kSeeks); ++i)
+    EXPECT_EQ(find(loaded.get(), kSeeks[i], 20), before[i]) << kSeeks[i];
   EXPECT_EQ(findByText(loaded.get(), "rathaus", 5), (std::vector<Hit>{{"key7", 1.0}}));
   const entry* e = entryList_getEntry(loaded->entryList, 10);
   EXPECT_STREQ(e->primaryKey, "key12");
@@ -93,6 +117,21 @@ TEST(KnowledgeBaseFile, AFileReadBackAnswersEverySearchAsBefore) {
   EXPECT_EQ(find(loaded.get(), "Haus", 2), (std::vector<Hit>{{"key0", 1.0}, {"new", 1.0}}));
   knowledgeBase_deleteEntry(loaded.get(), "key13", 2);  // an entry whose point was loaded
   EXPECT_EQ(findByText(loaded.get(), "maier", 5), (std::vector<Hit>{}));
+}
+
+TEST(KnowledgeBaseFile, AnEntryWithoutFeaturesCanBeDeletedAfterLoading) {
+  veskortest::TempDir dir;
+  std::string file = dir.file("bare.kb");
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(0, 0, 3, 1));  // no framing: "A" has no tuple
+  knowledgeBase_addEntry(kb.get(), "k1", "ab", nullptr, 0.0);
+  knowledgeBase_addEntry(kb.get(), "k2", "A", nullptr, 0.0);
+  knowledgeBase_addEntry(kb.get(), "k3", "B", nullptr, 0.0);
+  knowledgeBase_saveAs(kb.get(), file.c_str());
+  orl::KnowledgeBasePtr loaded(knowledgeBase_createFromFile(file.c_str()));
+  knowledgeBase_deleteEntry(loaded.get(), "k3", 2);  // its point lies well beyond every entry set
+  EXPECT_EQ(findByText(loaded.get(), "B", 1), (std::vector<Hit>{}));
+  knowledgeBase_addEntry(loaded.get(), "k4", "ab", nullptr, 0.0);
+  EXPECT_EQ(find(loaded.get(), "ab", 5), (std::vector<Hit>{{"k1", 1.0}, {"k4", 1.0}}));
 }
 
 TEST(KnowledgeBaseFile, SaveWritesOnlyChangesAndRefusesARewrittenFile) {
@@ -118,7 +157,8 @@ TEST(KnowledgeBaseFile, SaveWritesOnlyChangesAndRefusesARewrittenFile) {
   std::string bytes = veskortest::readFileBytes(file);
   veskortest::writeFileBytes(file, bytes);
   knowledgeBase_addEntry(kb.get(), "lost", "Dach", kerneltest::block(1).data(), 0.0);
-  EXPECT_RAISES(knowledgeBase_save(kb.get()), 20, 9, "Inkonsistenter Zeitpunkt der letzten Sicherung in knowledgeBase_save");
+  EXPECT_RAISES(knowledgeBase_save(kb.get()), 20, 9,
+                "Inkonsistenter Zeitpunkt der letzten Sicherung in knowledgeBase_save");
   EXPECT_EQ(veskortest::readFileBytes(file), bytes);
   EXPECT_EQ(kb->modificationFlags, knowledgeBase_changed);
 
@@ -138,7 +178,8 @@ TEST(KnowledgeBaseFile, AFailingSaveKeepsThePreviousFile) {
   orl::KnowledgeBasePtr kb(knowledgeBase_createFromFile(file.c_str()));
   orlFileTime loadedTime = kb->lastSaveTime;
   knowledgeBase_addEntry(kb.get(), "more", "Garten", kerneltest::block(2).data(), 0.0);
-  for (int64_t budget : {int64_t{0}, int64_t{30}, static_cast<int64_t>(good.size() / 2), static_cast<int64_t>(good.size())}) {
+  for (int64_t budget :
+       {int64_t{0}, int64_t{30}, static_cast<int64_t>(good.size() / 2), static_cast<int64_t>(good.size())}) {
     stream_setWriteFailureAfter(budget);
     kerneltest::Raised failure = kerneltest::raised([&] { knowledgeBase_save(kb.get()); });
     stream_setWriteFailureAfter(-1);
@@ -163,7 +204,8 @@ void expectRefusedOrUsable(const std::string& file, const std::string& what) {
     kb.reset(knowledgeBase_createFromFile(file.c_str()));
   } catch (const orl::Exception& e) {
     static const std::set<int32_t> groups = {5000, 17, 19, 20};
-    EXPECT_TRUE(groups.count(e.group()) != 0) << what << ": " << e.group() << "/" << e.code() << " " << e.message();
+    EXPECT_TRUE(groups.count(e.group()) != 0)
+        << what << ": " << e.group() << "/" << e.code() << " " << e.message();
     return;
   }
   // A damage that still makes a consistent file (say, a changed value or setting) must give an
@@ -198,7 +240,8 @@ TEST(KnowledgeBaseFile, CorruptFilesAreRefusedCleanly) {
 
   for (std::size_t length = 0; length < bytes.size(); ++length) {
     writeFresh(bad, bytes.substr(0, length));
-    kerneltest::Raised r = kerneltest::raised([&] { knowledgeBase_free(knowledgeBase_createFromFile(bad.c_str())); });
+    kerneltest::Raised r =
+        kerneltest::raised([&] { knowledgeBase_free(knowledgeBase_createFromFile(bad.c_str())); });
     EXPECT_NE(r.group, 0) << "truncated to " << length;
   }
   // Every 4 bytes that could be a count, a length or an index (at any offset) replaced by hostile
@@ -222,10 +265,12 @@ TEST(KnowledgeBaseFile, CorruptFilesAreRefusedCleanly) {
 TEST(KnowledgeBaseFile, InconsistentSectionsAreFormatErrors) {
   veskortest::TempDir dir;
   std::string file = dir.file("x.kb");
-  auto header = [] { return "KBSE" + int32Bytes(1) + int32Bytes(0) + int32Bytes(0) + int32Bytes(3) + int32Bytes(2); };
+  auto header = [] {
+    return "KBSE" + int32Bytes(1) + int32Bytes(0) + int32Bytes(0) + int32Bytes(3) + int32Bytes(2);
+  };
   auto oneEntry = [] {
-    return "ELST" + int32Bytes(1) + int32Bytes(82) + int32Bytes(1) + stringBytes("k") + stringBytes("t") + int32Bytes(0) +
-           std::string(8, '\0');
+    return "ELST" + int32Bytes(1) + int32Bytes(82) + int32Bytes(1) + stringBytes("k") + stringBytes("t") +
+           int32Bytes(0) + std::string(8, '\0');
   };
   auto feature = [](std::initializer_list<int32_t> indices) {
     std::string out = stringBytes("t") + int32Bytes(std::data(indices)[indices.size() - 1]) +
@@ -241,18 +286,23 @@ TEST(KnowledgeBaseFile, InconsistentSectionsAreFormatErrors) {
   EXPECT_NO_THROW(load(header() + oneEntry() + "FSPC" + int32Bytes(1) + int32Bytes(1) + feature({0})));
   EXPECT_RAISES(load(header() + oneEntry() + "FSPC" + int32Bytes(1) + int32Bytes(1) + feature({1})), 20, 10,
                 "Falsches Dateiformat in knowledgeBase_createFromFile");
-  EXPECT_RAISES(load(header() + oneEntry() + "FSPC" + int32Bytes(1) + int32Bytes(2) + feature({0}) + feature({0})), 19, 3,
-                "Falsches Dateiformat in featureSpace_createFromStream");
-  EXPECT_RAISES(load("KBSX" + header().substr(4) + oneEntry()), 20, 10, "Falsches Dateiformat in knowledgeBase_createFromFile");
-  std::string shortBlock = "ELST" + int32Bytes(1) + int32Bytes(82) + int32Bytes(1) + stringBytes("k") + stringBytes("t") +
-                           int32Bytes(1) + "x" + std::string(8, '\0');
+  EXPECT_RAISES(
+      load(header() + oneEntry() + "FSPC" + int32Bytes(1) + int32Bytes(2) + feature({0}) + feature({0})), 19,
+      3, "Falsches Dateiformat in featureSpace_createFromStream");
+  EXPECT_RAISES(load("KBSX" + header().substr(4) + oneEntry()), 20, 10,
+                "Falsches Dateiformat in knowledgeBase_createFromFile");
+  std::string shortBlock = "ELST" + int32Bytes(1) + int32Bytes(82) + int32Bytes(1) + stringBytes("k") +
+                           stringBytes("t") + int32Bytes(1) + "x" + std::string(8, '\0');
   EXPECT_RAISES(load(header() + shortBlock + "FSPC" + int32Bytes(1) + int32Bytes(0)), 17, 3,
                 "Falsches Dateiformat in entryList_createFromStream");
-  std::string descending = "FSPC" + int32Bytes(1) + int32Bytes(1) + stringBytes("t") + int32Bytes(0) + int32Bytes(2) +
-                           int32Bytes(0) + int32Bytes(2) + int32Bytes(0) + int32Bytes(0);
-  EXPECT_RAISES(load(header() + oneEntry() + descending), 19, 3, "Falsches Dateiformat in featureSpace_createFromStream");
-  EXPECT_RAISES(knowledgeBase_createFromFile(nullptr), 20, 1, "pFileName == NULL in knowledgeBase_createFromFile");
-  EXPECT_RAISES(knowledgeBase_saveAs(nullptr, "x"), 20, 1, "pThis == NULL || pFileName == NULL in knowledgeBase_saveAs");
+  std::string descending = "FSPC" + int32Bytes(1) + int32Bytes(1) + stringBytes("t") + int32Bytes(0) +
+                           int32Bytes(2) + int32Bytes(0) + int32Bytes(2) + int32Bytes(0) + int32Bytes(0);
+  EXPECT_RAISES(load(header() + oneEntry() + descending), 19, 3,
+                "Falsches Dateiformat in featureSpace_createFromStream");
+  EXPECT_RAISES(knowledgeBase_createFromFile(nullptr), 20, 1,
+                "pFileName == NULL in knowledgeBase_createFromFile");
+  EXPECT_RAISES(knowledgeBase_saveAs(nullptr, "x"), 20, 1,
+                "pThis == NULL || pFileName == NULL in knowledgeBase_saveAs");
 }
 
 }  // namespace

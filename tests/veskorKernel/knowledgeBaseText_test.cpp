@@ -18,7 +18,8 @@ std::string preprocess(int32_t language, int32_t encoding, int32_t featureType, 
 std::vector<std::string> features(int32_t language, int32_t encoding, int32_t featureType, const char* text) {
   orl::KnowledgeBasePtr kb(knowledgeBase_create(language, encoding, 3, featureType));
   orl::OwnedText pre(knowledgeBase_preprocessText(kb.get(), text));
-  orl::OwnedText featureText((encoding & 1) ? knowledgeBase_computePhonemeCodes(kb.get(), pre.get()) : orlStrdup(pre.get()));
+  orl::OwnedText featureText((encoding & 1) ? knowledgeBase_computePhonemeCodes(kb.get(), pre.get())
+                                            : orlStrdup(pre.get()));
   orl::StringListPtr list(knowledgeBase_computeFeatureIDs(kb.get(), featureText.get()));
   stringListRemoveDoubles(list.get());
   vector_compress(list.get(), stringList_isNotNull);
@@ -30,9 +31,13 @@ TEST(KnowledgeBaseText, PreprocessingTrimsCollapsesUpperCasesAndFrames) {
   EXPECT_EQ(preprocess(0, 7, 2, "  Rotes \t\n Haus "), "Rotes Haus");
   EXPECT_EQ(preprocess(1, 2, 2, "  Rotes   Haus "), "ROTES HAUS");
   EXPECT_EQ(preprocess(1, 6, 1, "  Rotes   Haus "), "_ROTES_HAUS_");
-  EXPECT_EQ(preprocess(1, 4, 2, " a b "), "a b");  // framing is for tuple knowledge bases only
+  EXPECT_EQ(preprocess(1, 4, 2, " a b "), "a b");      // framing is for tuple knowledge bases only
   EXPECT_EQ(preprocess(2, 4, 1, "a\xE4"), "_a\xE4_");  // upper-casing is German only
-  EXPECT_EQ(preprocess(1, 2, 1, "stra\xDF" "e"), "STRA\xDF" "E");
+  EXPECT_EQ(preprocess(1, 2, 1,
+                       "stra\xDF"
+                       "e"),
+            "STRA\xDF"
+            "E");
 }
 
 TEST(KnowledgeBaseText, EmptyTextsAndNullArgumentsAreRefused) {
@@ -51,7 +56,9 @@ TEST(KnowledgeBaseText, EmptyTextsAndNullArgumentsAreRefused) {
   // These two are formatted with the source position instead of the usual suffix.
   kerneltest::Raised words = kerneltest::raised([] { getWordsFromText(nullptr); });
   EXPECT_EQ(words.group, 20);
-  EXPECT_EQ(words.text.rfind("pText == NULL in getWordsFromText in veskorKernel/knowledgeBaseText.cpp, line ", 0), 0u)
+  EXPECT_EQ(
+      words.text.rfind("pText == NULL in getWordsFromText in veskorKernel/knowledgeBaseText.cpp, line ", 0),
+      0u)
       << words.text;
   kerneltest::Raised tuples = kerneltest::raised([] { getTupelFromText(nullptr); });
   EXPECT_EQ(tuples.text.rfind("pText == NULL in getTupelFromText in ", 0), 0u) << tuples.text;
@@ -70,8 +77,8 @@ TEST(KnowledgeBaseText, SubstituteWhiteSpaceFramesAndReplacesRuns) {
 
 TEST(KnowledgeBaseText, TuplesAndWords) {
   orl::StringListPtr tuples(getTupelFromText("_HAUS_"));
-  EXPECT_EQ(strings(tuples.get()), (std::vector<std::string>{"_H", "HA", "AU", "US", "S_", "_HA", "HAU", "AUS", "US_",
-                                                              "_HAU", "HAUS", "AUS_"}));
+  EXPECT_EQ(strings(tuples.get()), (std::vector<std::string>{"_H", "HA", "AU", "US", "S_", "_HA", "HAU",
+                                                             "AUS", "US_", "_HAU", "HAUS", "AUS_"}));
   orl::StringListPtr single(getTupelFromText("_A_"));
   EXPECT_EQ(strings(single.get()), (std::vector<std::string>{"_A", "A_", "_A_"}));
   orl::StringListPtr none(getTupelFromText("A"));
@@ -106,7 +113,9 @@ TEST(KnowledgeBaseText, FeaturesOfTheWholePipeline) {
   EXPECT_EQ(features(0, 0, 2, "ab ab cd"), (std::vector<std::string>{"ab", "cd"}));
   EXPECT_EQ(features(1, 6, 1, "Haus").size(), 12u);
   // Phoneme codes feed the tuples: both spellings give the same features.
-  EXPECT_EQ(features(1, 7, 1, "Strasse"), features(1, 7, 1, "Stra\xDF" "e"));
+  EXPECT_EQ(features(1, 7, 1, "Strasse"), features(1, 7, 1,
+                                                   "Stra\xDF"
+                                                   "e"));
   EXPECT_EQ(features(1, 7, 1, "Maier"), features(1, 7, 1, "Meyer"));
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "kernelTestUtil.h"
 
@@ -20,16 +21,21 @@ TEST(KnowledgeBase, CreateChecksTheSettingsInOrder) {
   orl::KnowledgeBasePtr other(knowledgeBase_create(0, 3, 2, 2));
   EXPECT_RAISES(knowledgeBase_create(3, 9, 0, 0), 20, 2, "Ung\xFCltige Sprache in knowledgeBase_create");
   EXPECT_RAISES(knowledgeBase_create(0, 8, 0, 0), 20, 3, "Ung\xFCltige Codierung in knowledgeBase_create");
-  EXPECT_RAISES(knowledgeBase_create(0, 0, 16, 0), 20, 4, "Ung\xFCltige Eintragsinformatione in knowledgeBase_create");
+  EXPECT_RAISES(knowledgeBase_create(0, 0, 16, 0), 20, 4,
+                "Ung\xFCltige Eintragsinformatione in knowledgeBase_create");
   EXPECT_RAISES(knowledgeBase_create(0, 0, 1, 3), 20, 5, "Ung\xFCltiger Merkmalstyp knowledgeBase_create");
-  EXPECT_RAISES(knowledgeBase_create(0, 2, 2, 2), 20, 6, "Codierung und Sprache sind inkomaptibel in knowledgeBase_create");
-  EXPECT_RAISES(knowledgeBase_create(2, 1, 2, 2), 20, 6, "Codierung und Sprache sind inkomaptibel in knowledgeBase_create");
+  EXPECT_RAISES(knowledgeBase_create(0, 2, 2, 2), 20, 6,
+                "Codierung und Sprache sind inkomaptibel in knowledgeBase_create");
+  EXPECT_RAISES(knowledgeBase_create(2, 1, 2, 2), 20, 6,
+                "Codierung und Sprache sind inkomaptibel in knowledgeBase_create");
 }
 
 TEST(KnowledgeBase, AddChecksEntryInformationAndLengths) {
   orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 15, 1));
   std::vector<unsigned char> block = kerneltest::block(1);
-  const char* invalid = "Ung\xFCltige Eintragsinformationen \xFC" "bergeben in knowledgeBase_addEntry";
+  const char* invalid =
+      "Ung\xFCltige Eintragsinformationen \xFC"
+      "bergeben in knowledgeBase_addEntry";
   EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), nullptr, "x", block.data(), 0.5), 20, 1, invalid);
   EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "k", "x", nullptr, 0.5), 20, 1, invalid);
   EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "k", "x", block.data(), 1.5), 20, 1, invalid);
@@ -78,23 +84,30 @@ TEST(KnowledgeBase, WordKnowledgeBaseFindsByWordsAndByText) {
 TEST(KnowledgeBase, FindChecksItsArguments) {
   orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 3, 1));
   for (int32_t n : {0, 10001}) {
-    EXPECT_RAISES(knowledgeBase_find(kb.get(), "x", n), 20, 13, "Ung\xFCltige Trefferzahl in knowledgeBase_find");
-    EXPECT_RAISES(knowledgeBase_findByText(kb.get(), "x", n), 20, 13, "Ung\xFCltige Trefferzahl in knowledgeBase_find");
+    EXPECT_RAISES(knowledgeBase_find(kb.get(), "x", n), 20, 13,
+                  "Ung\xFCltige Trefferzahl in knowledgeBase_find");
+    EXPECT_RAISES(knowledgeBase_findByText(kb.get(), "x", n), 20, 13,
+                  "Ung\xFCltige Trefferzahl in knowledgeBase_find");
   }
-  EXPECT_RAISES(knowledgeBase_find(kb.get(), nullptr, 1), 20, 1, "pThis == NULL || pSeekString == NULL in knowledgeBase_find");
+  EXPECT_RAISES(knowledgeBase_find(kb.get(), nullptr, 1), 20, 1,
+                "pThis == NULL || pSeekString == NULL in knowledgeBase_find");
   EXPECT_RAISES(knowledgeBase_findByText(nullptr, "x", 1), 20, 1,
                 "pThis == NULL || pSeekString == NULL in knowledgeBase_find");
   EXPECT_RAISES(knowledgeBase_find(kb.get(), " ", 1), 20, 11,
                 "Ung\xFCltiger Eintragstext in knowledgeBase_preprocessText pText=\" \"");
-  EXPECT_EQ(find(kb.get(), "x", 10000), (std::vector<Hit>{}));  // empty knowledge base
+  EXPECT_EQ(find(kb.get(), "x", 10000), (std::vector<Hit>{}));   // empty knowledge base
   orl::KnowledgeBasePtr bare(knowledgeBase_create(0, 0, 3, 1));  // no framing: one letter has no tuple
-  EXPECT_RAISES(knowledgeBase_find(bare.get(), "x", 1), 19, 4, "Leerer Suchstring in featureSpace_findEntries");
+  EXPECT_RAISES(knowledgeBase_find(bare.get(), "x", 1), 19, 4,
+                "Leerer Suchstring in featureSpace_findEntries");
 }
 
 TEST(KnowledgeBase, MisspeltWordsFindTheirEntryFirst) {
   orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 11, 1));
   std::vector<unsigned char> block = kerneltest::block(9);
-  for (const char* word : {"Haus", "Maus", "Stra\xDF" "e", "Schule", "Bahnhof", "Rathaus", "Hausmeister"}) {
+  for (const char* word : {"Haus", "Maus",
+                           "Stra\xDF"
+                           "e",
+                           "Schule", "Bahnhof", "Rathaus", "Hausmeister"}) {
     knowledgeBase_addEntry(kb.get(), word, word, block.data(), 0.0);
   }
   EXPECT_EQ(find(kb.get(), "Bahnhoff", 1).at(0).key, "Bahnhof");
@@ -152,6 +165,32 @@ TEST(KnowledgeBase, FailedAddLeavesNoEntryBehind) {
   knowledgeBase_addEntry(kb.get(), "third", "Haus", nullptr, 0.0);
   knowledgeBase_defragment(kb.get());
   EXPECT_EQ(find(kb.get(), "Haus", 10), (std::vector<Hit>{{"first", 1.0}, {"third", 1.0}}));
+}
+
+TEST(KnowledgeBase, ReadersSearchingAtOnceGetWhatOneReaderGets) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 3, 1));
+  std::vector<std::string> words;
+  for (int i = 0; i < 3000; ++i) {
+    words.push_back("Wort" + std::to_string(i * 7919 % 10007) + (i % 3 == 0 ? "haus" : "berg"));
+    knowledgeBase_addEntry(kb.get(), words.back().c_str(), words.back().c_str(), nullptr, 0.0);
+  }
+  knowledgeBase_deleteEntry(kb.get(), "Wort1", 1);
+  std::vector<std::vector<Hit>> expected;
+  for (int i = 0; i < 100; ++i) expected.push_back(find(kb.get(), (words[i * 29] + "x").c_str(), 1 + i % 40));
+  std::vector<int> wrong(4, 0);
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 4; ++t) {
+    readers.emplace_back([&, t] {
+      for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 100; ++i) {
+          if (find(kb.get(), (words[i * 29] + "x").c_str(), 1 + i % 40) != expected[i]) ++wrong[t];
+          if (findByText(kb.get(), words[(i * 31 + t) % 3000].c_str(), 1).size() > 1) ++wrong[t];
+        }
+      }
+    });
+  }
+  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
 }
 
 }  // namespace

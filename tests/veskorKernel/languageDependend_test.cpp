@@ -19,15 +19,21 @@ std::string upper(const char* text) {
 }
 
 TEST(LanguageDependend, UpperCasingTouchesOnlyAsciiLettersAndUmlauts) {
-  EXPECT_EQ(upper("stra\xDF" "e \xE4\xF6\xFC \xE9 abc-XYZ"), "STRA\xDF" "E \xC4\xD6\xDC \xE9 ABC-XYZ");
+  EXPECT_EQ(upper("stra\xDF"
+                  "e \xE4\xF6\xFC \xE9 abc-XYZ"),
+            "STRA\xDF"
+            "E \xC4\xD6\xDC \xE9 ABC-XYZ");
   EXPECT_EQ(upper(""), "");
   EXPECT_RAISES(createUpperCaseGerman(nullptr), 22, 1, "pText == NULL in createUpperCaseGerman()");
 }
 
 TEST(LanguageDependend, SpellingsOfOneSoundGetEqualCodes) {
-  for (const char* name : {"Maier", "Mayer", "Meier", "MEYER"}) EXPECT_EQ(codes(name), "\x16\x0D\x08\x19") << name;
+  for (const char* name : {"Maier", "Mayer", "Meier", "MEYER"})
+    EXPECT_EQ(codes(name), "\x16\x0D\x08\x19") << name;
   EXPECT_EQ(codes("Schule"), "\x27\x0B\x18\x08");
-  EXPECT_EQ(codes("Stra\xDF" "e"), "\x07\x12\x19\x06\x07\x08");
+  EXPECT_EQ(codes("Stra\xDF"
+                  "e"),
+            "\x07\x12\x19\x06\x07\x08");
   EXPECT_EQ(codes("Strasse"), "\x07\x12\x19\x06\x07\x08");
   EXPECT_EQ(codes("!"), "\x01");
   EXPECT_EQ(codes("\xE9"), "\x01");
