@@ -56,7 +56,7 @@ function(veskor_install_rules)
 
   # Builds a consumer against an install of this tree; sanitizer builds would need the consumer
   # built with the same runtime, so only plain builds run it.
-  if(TARGET veskoreng AND TARGET veskor AND VESKOR_SANITIZE STREQUAL "")
+  if(TARGET veskoreng AND TARGET veskorx AND TARGET veskor AND VESKOR_SANITIZE STREQUAL "")
     add_test(NAME install_tree COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/run.sh ${CMAKE_BINARY_DIR})
   endif()
 endfunction()

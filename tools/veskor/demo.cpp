@@ -32,13 +32,13 @@ struct EntryExample {
 
 // Each query differs from its entry the way user input does.
 const EntryExample entryExamples[] = {
-    {"A misspelt town still finds its entry:", "Nürnbreg"},
-    {"Words in another order and a missing letter:", "Breisgau Freiburg im"},
-    {"Part of a street address, without the house number:", "Schillerstrasse Hamburg"},
-    {"A product described loosely:", "Wasserkocher aus Edelstahl"},
+    {"A misspelt town, two of its words left out:", "Rotenburg Tauber"},
+    {"A street written with ss for ß, without the house number:", "Schillerstrasse Hamburg"},
+    {"Words in another order:", "Göttingen Adlerweg"},
+    {"A misspelt product name:", "Kaffemaschine Thermoskanne"},
 };
 
-const char* const documentQuery = "Loch im Fahrradschlauch flicken";
+const char* const documentQuery = "Schlauch flicken";
 
 // The installed tool finds the data next to itself; a build tree uses the source tree's copy.
 fs::path findSampleDirectory() {
@@ -117,6 +117,7 @@ void runDemo(const GlobalOptions& options, const std::string& dataOption, const 
 
   const Engine engine(codec, options.verbose);
   const SearchSettings top3{3, 0, 0, 0};
+  const SearchSettings top2{2, 0, 0, 0};
 
   // Entries: places, streets and products found by groups of characters.
   createKbFile(engine, "entries.kb", KbKind::entries);
@@ -167,21 +168,21 @@ void runDemo(const GlobalOptions& options, const std::string& dataOption, const 
 
   SearchReport report{"documents.kb", documentQuery, false, docsDirectory.string()};
   std::printf("\nA document search ranks documents and shows their matching sentences (score, byte span):\n");
-  std::printf("   $ veskor find-doc documents.kb \"%s\" --wkb words.kb -n 3 --source docs\n", documentQuery);
+  std::printf("   $ veskor find-doc documents.kb \"%s\" --wkb words.kb -n 2 --source docs\n", documentQuery);
   std::fflush(stdout);
-  printDocumentHits(*findDocuments(engine, documents.name(), words.name(), nullptr, top3,
+  printDocumentHits(*findDocuments(engine, documents.name(), words.name(), nullptr, top2,
                                    codec.toEngine(documentQuery, TextOrigin{"demo query", 0})),
-                    top3, report, codec);
+                    top2, report, codec);
 
   report.query = compareFile.string();
   std::printf(
       "\nA whole text (a reader's question) compared with the documents finds the one it is about:\n");
-  std::printf("   $ veskor compare documents.kb compare/entkalken.txt --wkb words.kb -n 3 --source docs\n");
+  std::printf("   $ veskor compare documents.kb compare/entkalken.txt --wkb words.kb -n 2 --source docs\n");
   std::fflush(stdout);
-  printDocumentHits(*compareDocument(engine, documents.name(), words.name(), top3,
+  printDocumentHits(*compareDocument(engine, documents.name(), words.name(), top2,
                                      codec.toEngine(readFileBytes(compareFile.string()),
                                                     TextOrigin{compareFile.string(), 1})),
-                    top3, report, codec);
+                    top2, report, codec);
 }
 
 }  // namespace
