@@ -1,8 +1,8 @@
-# Entry points: make build | make test | make test-sanitize | make test-tsan | make bench
+# Entry points: make demo | make build | make test | make test-sanitize | make test-tsan | make bench
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test test-sanitize test-tsan clean
+.PHONY: deps build test demo test-sanitize test-tsan clean
 
 # Debian packages the build needs; installs only what is missing.
 deps:
@@ -14,6 +14,10 @@ build: deps
 
 test: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)
+
+# Builds everything, then shows the veskor tool at work on the sample data.
+demo: build
+	build/bin/veskor demo
 
 test-sanitize: deps
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESKOR_SANITIZE=address
