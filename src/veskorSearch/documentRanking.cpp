@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -11,16 +12,15 @@ namespace {
 void appendFormatted(std::string& text, const char* format, auto... values) {
   char piece[128];
   int written = std::snprintf(piece, sizeof piece, format, values...);
-  text.append(piece, static_cast<std::size_t>(std::min<int>(written, sizeof piece - 1)));
+  text.append(piece, static_cast<std::size_t>(std::clamp<int>(written, 0, sizeof piece - 1)));
 }
 
 // Contributions by seek-word index, 0 where a word has none.
-std::vector<float> denseScores(const std::vector<wordScore>& scores) {
+void denseScores(const std::vector<wordScore>& scores, std::vector<float>& dense) {
   int32_t highest = -1;
   for (const wordScore& w : scores) highest = std::max(highest, w.wordIndex);
-  std::vector<float> dense(static_cast<std::size_t>(highest + 1), 0.0f);
+  dense.assign(static_cast<std::size_t>(highest + 1), 0.0f);
   for (const wordScore& w : scores) dense[static_cast<std::size_t>(w.wordIndex)] = w.contribution;
-  return dense;
 }
 
 bool coverSameWords(const std::vector<float>& a, const std::vector<float>& b) {
@@ -34,8 +34,9 @@ bool coverSameWords(const std::vector<float>& a, const std::vector<float>& b) {
 // Two sentences of a document that match the same words count once, with the better of them;
 // sentences that match different words add up.
 void mergeSentence(documentHit& document, const sentenceHit& sentence) {
-  std::vector<float> a = denseScores(document.wordScores);
-  std::vector<float> b = denseScores(sentence.wordScores);
+  thread_local std::vector<float> a, b;
+  denseScores(document.wordScores, a);
+  denseScores(sentence.wordScores, b);
   if (coverSameWords(a, b)) {
     if (document.score < sentence.score) {
       document.score = sentence.score;
@@ -67,28 +68,54 @@ void mergeSentence(documentHit& document, const sentenceHit& sentence) {
   document.score = score;
 }
 
+// "%f?%d?%d?%d" as a formatted read takes it; the end of the text stops the read.
+bool parseSegment(const char* at, sentenceRecord* record) {
+  char* end = nullptr;
+  record->score = std::strtof(at, &end);
+  if (end == at) return false;
+  for (int32_t* number : {&record->sentenceNumber, &record->offset, &record->length}) {
+    if (*end != '?') return false;
+    at = end + 1;
+    long value = std::strtol(at, &end, 10);
+    if (end == at) return false;
+    *number = static_cast<int32_t>(value);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences) {
   std::vector<documentHit> documents;
   std::unordered_map<std::string, std::size_t> byKey;
   sentenceRecord record;
-  for (const sentenceHit& sentence : sentences) {
+  for (std::size_t s = 0; s < sentences.size(); ++s) {
+    const sentenceHit& sentence = sentences[s];
     if (parseSentenceKey(sentence.primaryKey, &record) == 0) continue;
-    float percent = sentence.score * 100;
     auto [position, isNew] = byKey.try_emplace(record.documentKey, documents.size());
     if (isNew) {
-      documentHit document{sentence.primaryKey, sentence.score, sentence.wordScores};
-      appendFormatted(document.label, " %5.3f", static_cast<double>(percent));
-      documents.push_back(std::move(document));
+      documents.push_back({sentence.score, sentence.wordScores, {s}});
       continue;
     }
     documentHit& document = documents[position->second];
     mergeSentence(document, sentence);
-    appendFormatted(document.label, "$%5.3f%c%06d%c%06d%c%06d", static_cast<double>(percent), '?',
-                    record.sentenceNumber, '?', record.offset, '?', record.length);
+    document.sentences.push_back(s);
   }
   return documents;
+}
+
+std::string documentLabel(const documentHit& document, const std::vector<sentenceHit>& sentences) {
+  const sentenceHit& first = sentences[document.sentences.front()];
+  std::string label = first.primaryKey;
+  appendFormatted(label, " %5.3f", static_cast<double>(first.score * 100));
+  sentenceRecord record;
+  for (std::size_t i = 1; i < document.sentences.size(); ++i) {
+    const sentenceHit& sentence = sentences[document.sentences[i]];
+    parseSentenceKey(sentence.primaryKey, &record);
+    appendFormatted(label, "$%5.3f%c%06d%c%06d%c%06d", static_cast<double>(sentence.score * 100), '?',
+                    record.sentenceNumber, '?', record.offset, '?', record.length);
+  }
+  return label;
 }
 
 std::vector<sentenceRecord> parseDocumentLabel(const std::string& label) {
@@ -97,17 +124,15 @@ std::vector<sentenceRecord> parseDocumentLabel(const std::string& label) {
   // "$" may occur in the document key, so the further sentences are looked for after it.
   for (std::size_t at = label.find('$', keyEnd); at != std::string::npos; at = label.find('$', at + 1)) {
     sentenceRecord record;
-    if (std::sscanf(label.c_str() + at + 1, "%f?%d?%d?%d", &record.score, &record.sentenceNumber, &record.offset,
-                    &record.length) != 4) {
-      break;
-    }
+    if (!parseSegment(label.c_str() + at + 1, &record)) break;
     record.documentKey = records.front().documentKey;
     records.push_back(std::move(record));
   }
   return records;
 }
 
-std::vector<documentResult> rankDocuments(const std::vector<documentHit>& documents, int32_t numberDocuments) {
+std::vector<documentResult> rankDocuments(const std::vector<documentHit>& documents,
+                                          const std::vector<sentenceHit>& sentences, int32_t numberDocuments) {
   struct place {
     float score;
     std::size_t document;
@@ -127,7 +152,7 @@ std::vector<documentResult> rankDocuments(const std::vector<documentHit>& docume
   std::vector<documentResult> results;
   for (const place& p : places) {
     if (p.score <= 0) break;
-    results.push_back({p.score, parseDocumentLabel(documents[p.document].label)});
+    results.push_back({p.score, parseDocumentLabel(documentLabel(documents[p.document], sentences))});
   }
   return results;
 }

@@ -11,11 +11,10 @@
 #include "veskorSearch/sentenceHits.h"
 
 struct documentHit {
-  // The first sentence hit's key and score x 100, then "$score?number?offset?length" for every
-  // further sentence merged into the document.
-  std::string label;
   float score;
   std::vector<wordScore> wordScores;  // the best contribution per seek word over the sentences
+  // The sentence hits merged into the document, in the order they were merged.
+  std::vector<std::size_t> sentences;
 };
 
 struct documentResult {
@@ -29,7 +28,11 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
 
 // The best numberDocuments documents by falling score; of equal scores the one met later ranks
 // first. Documents after the first without a positive score take no part.
-std::vector<documentResult> rankDocuments(const std::vector<documentHit>& documents, int32_t numberDocuments);
+std::vector<documentResult> rankDocuments(const std::vector<documentHit>& documents,
+                                          const std::vector<sentenceHit>& sentences, int32_t numberDocuments);
 
-// The sentence records of a label.
+// A document's sentences in text form: the first sentence hit's key and score x 100, then
+// "$score?number?offset?length" for every further sentence merged into it.
+std::string documentLabel(const documentHit& document, const std::vector<sentenceHit>& sentences);
+// The sentence records of a label, scores with the three decimals the label keeps.
 std::vector<sentenceRecord> parseDocumentLabel(const std::string& label);

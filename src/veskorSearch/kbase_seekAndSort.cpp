@@ -33,5 +33,5 @@ std::vector<documentResult> kbase_seekFileSorted(const char* text, const knowled
   std::vector<documentHit> documents = groupSentenceHits(*sentences);
   if (documents.empty()) return {};
   int32_t places = std::min(numberDocuments, static_cast<int32_t>(std::min<std::size_t>(documents.size(), INT32_MAX)));
-  return rankDocuments(documents, places);
+  return rankDocuments(documents, *sentences, places);
 }

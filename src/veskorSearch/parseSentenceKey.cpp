@@ -1,9 +1,10 @@
 #include "veskorSearch/parseSentenceKey.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "orlBasics/orlText.h"
 #include "veskorSearch/germanText.h"
 
 namespace {
@@ -38,18 +39,32 @@ std::size_t documentKeyEnd(const char* key, std::size_t length, char separator) 
   return first != nullptr ? static_cast<std::size_t>(first - key) : length;
 }
 
+// Separators count as blanks between the numbers.
+const char* skipSeparators(const char* at, char separator) {
+  while (*at == separator || orlIsSpace(static_cast<unsigned char>(*at))) ++at;
+  return at;
+}
+
 }  // namespace
 
 std::size_t parseSentenceKey(const char* key, sentenceRecord* record) {
   std::size_t length = std::strlen(key);
   char separator = std::count(key, key + length, '?') > 2 ? '?' : ' ';
   std::size_t p = documentKeyEnd(key, length, separator);
-  std::string numbers(key + p, length - p);
-  std::replace(numbers.begin(), numbers.end(), separator, ' ');
   record->documentKey.assign(key, std::min(p, sentenceRecord_maxDocumentKey));
   record->score = -1.0f;
-  int values = std::sscanf(numbers.c_str(), "%d %d %d %f", &record->sentenceNumber, &record->offset,
-                           &record->length, &record->score);
-  if (values < 3) return 0;
+  const char* at = key + p;
+  for (int32_t* number : {&record->sentenceNumber, &record->offset, &record->length}) {
+    at = skipSeparators(at, separator);
+    char* end = nullptr;
+    long value = std::strtol(at, &end, 10);
+    if (end == at) return 0;
+    *number = static_cast<int32_t>(value);
+    at = end;
+  }
+  at = skipSeparators(at, separator);
+  char* end = nullptr;
+  float score = std::strtof(at, &end);
+  if (end != at) record->score = score;
   return p;
 }

@@ -38,20 +38,28 @@ void akbSearch_find(const knowledgeBase* akb, const char* text, int32_t numberRe
   out.reserve(static_cast<std::size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     const auto& hit = orl::vectorAt<featureSpaceSearchHit>(found.get(), i);
-    out.push_back({entryList_getEntry(akb->entryList, hit.indexOfHit)->primaryKey, hit.confidence});
+    out.push_back({hit.indexOfHit, entryList_getEntry(akb->entryList, hit.indexOfHit)->primaryKey, hit.confidence});
   }
+}
+
+std::size_t sentenceHitCollector::positionOf(const akbHit& hit) {
+  auto [atIndex, newIndex] = byIndex_.try_emplace(hit.index, hits_.size());
+  if (!newIndex) return atIndex->second;
+  auto [atKey, newKey] = byKey_.try_emplace(hit.primaryKey, hits_.size());
+  atIndex->second = atKey->second;
+  return atKey->second;
 }
 
 void sentenceHitCollector::add(const akbHit& hit, float candidateScore, int32_t wordIndex) {
   // Sentences are grouped by key; an entry without one cannot take part.
   if (hit.primaryKey == nullptr) return;
   auto contribution = static_cast<float>(candidateScore * hit.confidence / numberLists_);
-  auto [position, isNew] = positions_.try_emplace(hit.primaryKey, hits_.size());
-  if (isNew) {
+  std::size_t position = positionOf(hit);
+  if (position == hits_.size()) {
     hits_.push_back({hit.primaryKey, contribution, {{wordIndex, contribution}}});
     return;
   }
-  sentenceHit& sentence = hits_[position->second];
+  sentenceHit& sentence = hits_[position];
   for (wordScore& w : sentence.wordScores) {
     if (w.wordIndex != wordIndex) continue;
     if (w.contribution < contribution) {
@@ -66,6 +74,7 @@ void sentenceHitCollector::add(const akbHit& hit, float candidateScore, int32_t 
 
 std::vector<sentenceHit> sentenceHitCollector::finish() {
   for (sentenceHit& hit : hits_) correctScore(hit);
-  positions_.clear();
+  byIndex_.clear();
+  byKey_.clear();
   return std::move(hits_);
 }

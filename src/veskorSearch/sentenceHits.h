@@ -13,6 +13,7 @@
 inline constexpr int32_t sentenceHits_perCandidate = 2000;
 
 struct akbHit {
+  int32_t index;           // the entry's index in the AKB
   const char* primaryKey;  // the entry's own key: valid while the AKB is unchanged
   double confidence;
 };
@@ -43,7 +44,12 @@ class sentenceHitCollector {
   std::vector<sentenceHit> finish();
 
  private:
+  std::size_t positionOf(const akbHit& hit);
+
   int32_t numberLists_;
-  std::unordered_map<std::string_view, std::size_t> positions_;
+  // Sentences by entry index; a key first met under a new index is looked up by text, since
+  // two entries may share a key.
+  std::unordered_map<int32_t, std::size_t> byIndex_;
+  std::unordered_map<std::string_view, std::size_t> byKey_;
   std::vector<sentenceHit> hits_;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "searchTestUtil.h"
+#include "veskorSearch/documentRanking.h"
 #include "veskorSearch/kbase_addfile.h"
 #include "veskorSearch/kbase_seekAndSort.h"
 #include "veskorSearch/parseSentenceKey.h"
@@ -85,6 +86,19 @@ TEST(ParseSentenceKey, KeysAndLabels) {
   EXPECT_EQ(r.score, 12.5f);
   EXPECT_EQ(parseSentenceKey((std::string(1100, 'x') + "?000001?000002?000003").c_str(), &r), 1100u);
   EXPECT_EQ(r.documentKey, std::string(1024, 'x'));
+}
+
+TEST(ParseSentenceKey, LabelsOfMergedSentences) {
+  std::vector<sentenceRecord> records =
+      parseDocumentLabel("D$7?000002?000120?000045 87.500$42.125?000005?000310?000061$1.5?x");
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].documentKey, "D$7");
+  EXPECT_EQ(records[0].offset, 120);
+  EXPECT_EQ(records[0].score, 87.5f);
+  EXPECT_EQ(records[1].sentenceNumber, 5);
+  EXPECT_EQ(records[1].offset, 310);
+  EXPECT_EQ(records[1].length, 61);
+  EXPECT_EQ(records[1].score, 42.125f);
 }
 
 TEST(DocumentRanking, MergesSentencesAndRanksDocuments) {

@@ -155,6 +155,12 @@ TEST(WordSearch, CombinesTheSeekWordsPerSentence) {
   EXPECT_EQ(hits->back().wordScores[0].wordIndex, 1);
   EXPECT_NEAR(hits->back().score, corrected(0.5, 1), 1e-6);
 
+  // Entries that share a key are one sentence.
+  addSentence(akb.get(), key("T", 0), "Tiger Tiger");
+  scores = sentenceScores("Tiger", akb.get());
+  ASSERT_EQ(scores.size(), 1u);
+  EXPECT_EQ(scores[0].second, 1.0f);
+
   // Nothing to search: null for a text under two bytes, an empty list for one without words.
   EXPECT_FALSE(kbase_findInfo("Z", akb.get(), wkb.get(), nullptr, 0, 0, 20, &lists).has_value());
   EXPECT_FALSE(kbase_findEntries("Z", akb.get(), wkb.get(), nullptr, 0, 0, 5).has_value());

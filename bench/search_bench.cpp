@@ -1,0 +1,192 @@
+// Searching through the exported functions: veskorFindEntry on a word knowledge base and
+// veskorFindDocument / veskorCompareDocument on a knowledge base of documents made of generated
+// German-like sentences (words drawn with a Zipf distribution, so that common words fan out to
+// many sentences as in real text).
+//
+//   build/bin/search_bench --benchmark_filter=Find
+#include <benchmark/benchmark.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "veskor/veskorAPI.h"
+
+namespace {
+
+constexpr int kSentencesPerDocument = 10;
+constexpr int kVocabulary = 20000;
+
+void check(int status, const char* what) {
+  if (status != VESKOR_OK) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(status));
+}
+
+std::vector<std::string> makeVocabulary(std::mt19937& random) {
+  static const char* const syllables[] = {"ba", "be", "bi", "bo", "da", "de", "di", "fa", "fe", "ga", "ge", "ha",
+                                          "he", "ka", "ke", "la", "le", "li", "ma", "me", "mi", "na", "ne", "ni",
+                                          "no", "ra", "re", "ri", "sa", "se", "ta", "te", "ti", "wa", "we", "zu",
+                                          "sch", "st", "ung", "er", "en", "ein", "au", "\xE4u", "\xF6", "\xFC"};
+  constexpr int kSyllables = sizeof syllables / sizeof syllables[0];
+  std::uniform_int_distribution<int> pick(0, kSyllables - 1), length(2, 4);
+  std::map<std::string, int> seen;
+  std::vector<std::string> words;
+  while (static_cast<int>(words.size()) < kVocabulary) {
+    std::string word;
+    for (int n = length(random); n > 0; --n) word += syllables[pick(random)];
+    if (seen.emplace(word, 0).second) words.push_back(word);
+  }
+  return words;
+}
+
+// A document of kSentencesPerDocument sentences of 6 to 12 words.
+std::string makeDocument(const std::vector<std::string>& words, std::mt19937& random,
+                         std::discrete_distribution<int>& zipf) {
+  std::uniform_int_distribution<int> length(6, 12);
+  std::string text;
+  for (int s = 0; s < kSentencesPerDocument; ++s) {
+    int n = length(random);
+    for (int w = 0; w < n; ++w) {
+      std::string word = words[static_cast<std::size_t>(zipf(random))];
+      if (w == 0) word[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(word[0])));
+      text += word;
+      text += w + 1 < n ? " " : ". ";
+    }
+  }
+  return text;
+}
+
+// One document knowledge base with its word knowledge base per corpus size, built once.
+class Corpus {
+ public:
+  explicit Corpus(int sentences) {
+    dir_ = std::filesystem::temp_directory_path() / ("veskor-search-bench-" + std::to_string(sentences));
+    std::filesystem::create_directories(dir_);
+    check(veskorOpenConnection(&connection_), "veskorOpenConnection");
+    std::string suffix = std::to_string(sentences);
+    docs_ = "docs" + suffix;
+    words_ = "words" + suffix;
+    open("docs.kb", docs_.c_str(), 1, 0);
+    open("words.kb", words_.c_str(), 0, 1);
+    std::mt19937 random(4711);
+    vocabulary_ = makeVocabulary(random);
+    std::vector<double> weights;
+    for (int r = 0; r < kVocabulary; ++r) weights.push_back(1.0 / (r + 1));
+    std::discrete_distribution<int> zipf(weights.begin(), weights.end());
+    for (int d = 0; d < sentences / kSentencesPerDocument; ++d) {
+      std::string text = makeDocument(vocabulary_, random, zipf);
+      check(veskorAddDocument(connection_, words_.c_str(), docs_.c_str(), ("doc" + std::to_string(d)).c_str(),
+                              text.c_str()),
+            "veskorAddDocument");
+      if (d < 20) sampleDocuments_.push_back(text);
+    }
+  }
+  ~Corpus() {
+    veskorCloseKB(connection_, docs_.c_str());
+    veskorCloseKB(connection_, words_.c_str());
+    veskorCloseConnection(connection_);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  // Seek texts of three words: one common, one of middle rank, one rare and misspelt.
+  std::string query(int i) const {
+    std::string rare = vocabulary_[static_cast<std::size_t>(2000 + 37 * i)];
+    rare[rare.size() / 2] = 'x';
+    return vocabulary_[static_cast<std::size_t>(i % 50)] + " " + vocabulary_[static_cast<std::size_t>(300 + 11 * i)] +
+           " " + rare;
+  }
+  // A misspelt word of middle rank.
+  std::string word(int i) const {
+    std::string w = vocabulary_[static_cast<std::size_t>(100 + 13 * i)];
+    w[0] = 'q';
+    return w;
+  }
+
+  int connection_ = -1;
+  std::string docs_, words_;
+  std::vector<std::string> vocabulary_;
+  std::vector<std::string> sampleDocuments_;
+
+ private:
+  void open(const char* file, const char* name, int forDocuments, int kind) {
+    std::string path = (dir_ / file).string();
+    check(veskorCreateKBFile(connection_, path.c_str(), 1, forDocuments, kind), "veskorCreateKBFile");
+    check(veskorOpenKB(connection_, path.c_str(), name), "veskorOpenKB");
+  }
+
+  std::filesystem::path dir_;
+};
+
+Corpus& corpus(int sentences) {
+  static bool initialised = [] {
+    check(veskorInit(), "veskorInit");
+    std::atexit([] { veskorCleanup(); });
+    return true;
+  }();
+  (void)initialised;
+  static std::map<int, std::unique_ptr<Corpus>> corpora;
+  std::unique_ptr<Corpus>& c = corpora[sentences];
+  if (!c) c = std::make_unique<Corpus>(sentences);
+  return *c;
+}
+
+void BM_FindEntryInWordKB(benchmark::State& state) {
+  Corpus& c = corpus(static_cast<int>(state.range(0)));
+  int i = 0;
+  for (auto _ : state) {
+    std::string seek = c.word(i++ % 100);
+    veskorSearchHits* hits =
+        veskorFindEntry(c.connection_, c.words_.c_str(), c.words_.c_str(), nullptr, 10, 0, 0, seek.c_str());
+    if (hits == nullptr) state.SkipWithError("veskorFindEntry failed");
+    benchmark::DoNotOptimize(hits);
+    veskorFreeSearchHits(c.connection_, hits);
+  }
+}
+
+void BM_FindDocument(benchmark::State& state) {
+  Corpus& c = corpus(static_cast<int>(state.range(0)));
+  int i = 0;
+  std::size_t documents = 0;
+  for (auto _ : state) {
+    std::string seek = c.query(i++ % 50);
+    veskorDocumentSearchHits* hits =
+        veskorFindDocument(c.connection_, c.words_.c_str(), c.docs_.c_str(), nullptr, 10, 0, 0, seek.c_str());
+    if (hits == nullptr) {
+      state.SkipWithError("veskorFindDocument failed");
+      break;
+    }
+    documents += static_cast<std::size_t>(hits->numberHits);
+    veskorFreeDocumentSearchHits(c.connection_, hits);
+  }
+  state.counters["documents"] = benchmark::Counter(static_cast<double>(documents), benchmark::Counter::kAvgIterations);
+}
+
+void BM_CompareDocument(benchmark::State& state) {
+  Corpus& c = corpus(static_cast<int>(state.range(0)));
+  int i = 0;
+  for (auto _ : state) {
+    const std::string& text = c.sampleDocuments_[static_cast<std::size_t>(i++) % c.sampleDocuments_.size()];
+    veskorDocumentSearchHits* hits = veskorCompareDocument(c.connection_, c.words_.c_str(), c.docs_.c_str(), 10,
+                                                           text.c_str());
+    if (hits == nullptr) {
+      state.SkipWithError("veskorCompareDocument failed");
+      break;
+    }
+    veskorFreeDocumentSearchHits(c.connection_, hits);
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_FindEntryInWordKB)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FindDocument)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompareDocument)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
