@@ -19,7 +19,8 @@ if(TARGET veskoreng AND EXISTS ${CMAKE_SOURCE_DIR}/src/veskorAPI/veskorAPIFind.c
     target_compile_options(cli_tests PRIVATE ${VESKOR_WARNINGS})
     target_compile_definitions(cli_tests PRIVATE VESKOR_CLI="$<TARGET_FILE:veskor>"
       VESKOR_SAMPLE_DIR="${CMAKE_SOURCE_DIR}/data/sample")
-    target_link_libraries(cli_tests PRIVATE nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main)
+    # The tests write word-associator files with the network code, which the tool itself never links.
+    target_link_libraries(cli_tests PRIVATE veskorann nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main)
     add_dependencies(cli_tests veskor)
     gtest_discover_tests(cli_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "VESKOR_TEST=1")
   endif()

@@ -9,6 +9,7 @@
 
 #include "cli/runTool.h"
 #include "support/tempDir.h"
+#include "support/wordAssociatorFixture.h"
 
 namespace {
 
@@ -276,6 +277,34 @@ TEST_F(Cli, DocumentsFindCompareAndDelete) {
   const ToolResult refused = run({"add-doc", "entries.kb", "d1", sampleDir + "/docs/brot.txt"});
   EXPECT_EQ(refused.exitCode, 3);
   EXPECT_EQ(entryCount("entries.kb"), 0);
+}
+
+TEST_F(Cli, WordAssociatorWidensADocumentSearch) {
+  ok({"create", "docs.kb", "--kind", "documents"});
+  ok({"create", "words.kb", "--kind", "words"});
+  veskortest::writeFileBytes(dir.file("D3.txt"), "Ein Auto steht. Der Wagen rollt.");
+  veskortest::writeFileBytes(dir.file("D2.txt"), "Der Wolf heult. Der Tiger jagt.");
+  ok({"import-docs", "docs.kb", "D2.txt", "D3.txt", "--wkb", "words.kb"});
+  veskortest::WordAssociatorFixture wa({"_AUTO_", "_WAGEN_"});
+  wa.connect("_AUTO_", "_WAGEN_", 9.0f);
+  wa.write(dir.file("wa"));
+
+  const auto sentences = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"find-doc", "docs.kb", "Auto", "--wkb", "words.kb", "--json"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto found = nlohmann::json::parse(ok(args));
+    EXPECT_EQ(found["documents"].size(), 1u);
+    EXPECT_EQ(found["documents"][0]["key"], "D3");
+    std::vector<int> offsets;
+    for (const auto& sentence : found["documents"][0]["sentences"]) offsets.push_back(sentence["offset"]);
+    return offsets;
+  };
+  EXPECT_EQ(sentences({}), std::vector<int>{0});
+  EXPECT_EQ(sentences({"--wa", "wa"}), std::vector<int>{0});  // opened, but not asked to associate
+  EXPECT_EQ(sentences({"--wa", "wa", "--associate"}), (std::vector<int>{0, 15}));
+
+  const ToolResult missing = run({"find-doc", "docs.kb", "Auto", "--wa", "nowhere", "--associate"});
+  EXPECT_EQ(missing.exitCode, 4) << missing.err;
 }
 
 TEST_F(Cli, DemoRunsOnTheSampleData) {

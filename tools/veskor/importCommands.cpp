@@ -15,6 +15,10 @@
 namespace veskorcli {
 namespace {
 
+std::string counted(uint64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 // The application knowledge base and, if named, the word knowledge base that collects the words.
 struct Targets {
   Targets(const Engine& engine, const std::string& kbFile, const std::string& wkbFile)
@@ -62,10 +66,10 @@ void importLines(const GlobalOptions& options, const std::string& kbFile, const 
   const ImportResult result = importEntries(engine, targets.akb, targets.words(), fromStdin ? std::cin : file,
                                             inputName, size, codec, strict);
   targets.save();
-  std::printf("imported %llu entries from %s into %s", static_cast<unsigned long long>(result.added),
+  std::printf("imported %s from %s into %s", counted(result.added, "entry", "entries").c_str(),
               inputName.c_str(), kbFile.c_str());
   if (result.skipped > 0)
-    std::printf(", skipped %llu bad lines", static_cast<unsigned long long>(result.skipped));
+    std::printf(", skipped %s", counted(result.skipped, "bad line", "bad lines").c_str());
   std::printf(" (%.2f s)\n", result.seconds);
 }
 
@@ -86,7 +90,7 @@ void addDocuments(const GlobalOptions& options, const std::string& kbFile,
   }
   const ImportResult result = importDocuments(engine, targets.akb, targets.words(), files, codec);
   targets.save();
-  std::printf("imported %llu documents into %s (%.2f s)\n", static_cast<unsigned long long>(result.added),
+  std::printf("imported %s into %s (%.2f s)\n", counted(result.added, "document", "documents").c_str(),
               kbFile.c_str(), result.seconds);
 }
 
