@@ -87,7 +87,7 @@ TEST(EntryList, LookUpByTextFollowsAppendsAndDeletions) {
   EXPECT_EQ(entryList_privateGetTextGroupByText(list.get(), "MAUS")->numberElements, 1);
 }
 
-TEST(EntryList, FirstLookUpByTextIsSafeFromManyReaders) {
+TEST(EntryListConcurrency, FirstLookUpByTextIsSafeFromManyReaders) {
   orl::EntryListPtr list(entryList_create(0));
   for (int i = 0; i < 20000; ++i) append(list.get(), "k", ("T" + std::to_string(i % 5000)).c_str());
   std::vector<std::thread> readers;

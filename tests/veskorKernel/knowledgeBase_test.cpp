@@ -167,7 +167,7 @@ TEST(KnowledgeBase, FailedAddLeavesNoEntryBehind) {
   EXPECT_EQ(find(kb.get(), "Haus", 10), (std::vector<Hit>{{"first", 1.0}, {"third", 1.0}}));
 }
 
-TEST(KnowledgeBase, ReadersSearchingAtOnceGetWhatOneReaderGets) {
+TEST(KnowledgeBaseConcurrency, ReadersSearchingAtOnceGetWhatOneReaderGets) {
   orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 3, 1));
   std::vector<std::string> words;
   for (int i = 0; i < 3000; ++i) {
