@@ -1,5 +1,6 @@
 #include "kazlib/hash.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "orlBasics/orlException.h"
@@ -57,7 +58,8 @@ void shrinkTable(hash_t* hash) {
       last->next = upper;
     }
   }
-  hash->table = static_cast<hnode_t**>(orlRealloc(hash->table, sizeof(hnode_t*) * half));
+  // The chains are merged already: if giving memory back fails, keep the larger array.
+  if (void* smaller = std::realloc(hash->table, sizeof(hnode_t*) * half)) hash->table = static_cast<hnode_t**>(smaller);
   hash->nchains = half;
   hash->mask >>= 1;
   hash->highmark /= 2;
