@@ -5,26 +5,18 @@
 #include <string>
 
 #include "orlBasics/orlException.h"
+#include "support/raises.h"
 #include "support/tempDir.h"
 
 namespace {
 
+using veskortest::messageHead;
+using veskortest::raisedBy;
+using veskortest::startsWith;
+
 using veskortest::readFileBytes;
 using veskortest::TempDir;
 using veskortest::writeFileBytes;
-
-template <class F>
-orl::Exception raisedBy(F&& f) {
-  try {
-    f();
-  } catch (const orl::Exception& e) {
-    return e;
-  }
-  ADD_FAILURE() << "nothing was raised";
-  return orl::Exception(0, 0, "");
-}
-
-std::string messageHead(const orl::Exception& e) { return e.message().substr(0, e.message().find("\nin file")); }
 
 std::string bytes(std::initializer_list<int> values) {
   std::string s;

@@ -6,22 +6,14 @@
 #include <string>
 
 #include "orlBasics/orlException.h"
+#include "support/raises.h"
 #include "orlBasics/segmentedVector.h"
 
 namespace {
 
-template <class F>
-orl::Exception raisedBy(F&& f) {
-  try {
-    f();
-  } catch (const orl::Exception& e) {
-    return e;
-  }
-  ADD_FAILURE() << "nothing was raised";
-  return orl::Exception(0, 0, "");
-}
-
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+using veskortest::messageHead;
+using veskortest::raisedBy;
+using veskortest::startsWith;
 
 int32_t at(const vector* v, int32_t i) { return orl::vectorAt<int32_t>(v, i); }
 

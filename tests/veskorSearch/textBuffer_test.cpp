@@ -5,21 +5,13 @@
 #include <string>
 
 #include "orlBasics/orlException.h"
+#include "support/raises.h"
 
 namespace {
 
-template <class F>
-orl::Exception raisedBy(F&& f) {
-  try {
-    f();
-  } catch (const orl::Exception& e) {
-    return e;
-  }
-  ADD_FAILURE() << "nothing was raised";
-  return orl::Exception(0, 0, "");
-}
-
-std::string messageHead(const orl::Exception& e) { return e.message().substr(0, e.message().find("\nin file")); }
+using veskortest::messageHead;
+using veskortest::raisedBy;
+using veskortest::startsWith;
 
 TEST(TextBuffer, AppendGrowsByHalfTheSizeButAtLeast128) {
   orl::TextBufferPtr b(textBuffer_create(0));
