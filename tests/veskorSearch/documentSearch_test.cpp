@@ -184,12 +184,14 @@ TEST(CompareDocument, SearchesTheReducedDocument) {
   EXPECT_EQ(find(akb.get(), "Ein Zebra frisst. Unbekannt", 10, true),
             (std::vector<std::string>{"D1 1.00000", "  0/0/13 100.000", "  1/13/15 46.464"}));
   EXPECT_TRUE(find(akb.get(), "Nichts davon", 10, true).empty());
+}
 
-  // Comparisons at the same time in one process keep to their own texts.
+// Comparisons at the same time in one process keep to their own texts.
+TEST(DocumentSearchConcurrency, ComparisonsKeepToTheirOwnTexts) {
+  orl::KnowledgeBasePtr akb = animals();
   const std::vector<std::string> zebra = find(akb.get(), "Ein Zebra frisst.", 10, true);
   const std::vector<std::string> wolf = find(akb.get(), "Der Wolf heult laut.", 10, true);
   ASSERT_NE(zebra, wolf);
-  std::vector<std::string> seenZebra, seenWolf;
   bool allSame = true;
   std::thread other([&] {
     for (int i = 0; i < 200; ++i) allSame = allSame && find(akb.get(), "Der Wolf heult laut.", 10, true) == wolf;
