@@ -38,4 +38,5 @@ clean:
 # Benchmarks: every program named *_bench in build/bin.
 .PHONY: bench
 bench: build
+	scripts/install-deps --bench
 	@set -e; for b in build/bin/*_bench; do echo "== $$b"; "$$b" $(BENCH_ARGS); done
