@@ -177,19 +177,6 @@ TEST(WordSearch, WordsInManySentencesWeighLess) {
   for (auto& [k, score] : scores) EXPECT_NEAR(score, corrected(0.88, 1), 1e-6) << k;
 }
 
-TEST(WordSearch, KnowledgeBasesOfSingleEntriesAreSearchedByTheKernel) {
-  orl::KnowledgeBasePtr akb(knowledgeBase_create(1, 6, 2, 1));
-  knowledgeBase_addEntry(akb.get(), "M", "Maus", nullptr, 0.0);
-  knowledgeBase_addEntry(akb.get(), "H", "Haus", nullptr, 0.0);
-  auto entries = kbase_findEntries("haus", akb.get(), nullptr, nullptr, 0, 0, 5);
-  ASSERT_TRUE(entries.has_value());
-  ASSERT_EQ(entries->size(), 2u);
-  EXPECT_STREQ((*entries)[0].primaryKey.get(), "H");
-  EXPECT_EQ((*entries)[0].confidence, 1.0f);
-  EXPECT_STREQ((*entries)[1].primaryKey.get(), "M");
-  EXPECT_EQ((*entries)[1].confidence, 0.5f);  // 6 of the 12 tuples of _HAUS_
-}
-
 TEST(CandidateLists, SimilarWordsFromTheWordKnowledgeBase) {
   orl::KnowledgeBasePtr wkb = searchtest::wordKB();
   addWord(wkb.get(), "Haus");
