@@ -110,6 +110,19 @@ std::string directoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The file a save replaces: the target itself, or the file a symbolic link at the target names.
+std::string resolvedTarget(const char* name) {
+  struct stat link;
+  if (lstat(name, &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (char* real = realpath(name, nullptr)) {
+      std::string resolved = real;
+      std::free(real);
+      return resolved;
+    }
+  }
+  return name;
+}
+
 [[noreturn]] void cannotOpenForWriting(const char* name) {
   ORL_RAISE(kGroup, 6, "Datei \"", name, "\" kann nicht zum Schreiben ge\xF6" "ffnet werden");
 }
@@ -141,14 +154,24 @@ orlStream* stream_createAtomicFileOutputStream(const char* pFileName) {
   if (pFileName == nullptr) ORL_RAISE(kGroup, 1, "pFileName == NULL in stream_createFileOutputStream()");
   orl::StreamPtr s(new orlStream);
   s->atomic = true;
-  s->targetName = pFileName;
-  struct stat info;
-  if (stat(pFileName, &info) == 0 && S_ISDIR(info.st_mode)) cannotOpenForWriting(pFileName);
+  // A link is written through: the file it names is replaced, the link stays.
+  s->targetName = resolvedTarget(pFileName);
+  struct stat existing;
+  bool exists = stat(s->targetName.c_str(), &existing) == 0;
+  if (exists && S_ISDIR(existing.st_mode)) cannotOpenForWriting(pFileName);
   std::string pattern = s->targetName + ".tmpXXXXXX";
   int fd = mkstemp(pattern.data());
   if (fd < 0) cannotOpenForWriting(pFileName);
   s->tempName = pattern;
-  fchmod(fd, newFileMode());
+  // The replacement keeps the permissions (and, where we may, the owner) of the file it replaces.
+  if (exists) {
+    fchmod(fd, existing.st_mode & 07777);
+    if (fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+      // Not permitted for another user's file: the save still goes ahead, owned by us.
+    }
+  } else {
+    fchmod(fd, newFileMode());
+  }
   s->file = fdopen(fd, "wb");
   if (s->file == nullptr) {
     ::close(fd);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "orlBasics/orlException.h"
@@ -198,6 +201,24 @@ TEST_F(OrlIO, AtomicOutputReplacesTheTargetOnlyOnCommit) {
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 1);
+}
+
+TEST_F(OrlIO, AtomicOutputKeepsPermissionsAndWritesThroughLinks) {
+  writeFileBytes(file, "old");
+  chmod(file.c_str(), 0600);
+  std::string link = dir.file("link.kb");
+  ASSERT_EQ(symlink(file.c_str(), link.c_str()), 0);
+  {
+    orl::StreamPtr out(stream_createAtomicFileOutputStream(link.c_str()));
+    stream_writeChars(out.get(), "new");
+    stream_commit(out.get());
+  }
+  struct stat info;
+  ASSERT_EQ(lstat(link.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(readFileBytes(file), "new");
+  ASSERT_EQ(stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
 }
 
 }  // namespace
