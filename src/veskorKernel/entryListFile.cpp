@@ -22,9 +22,18 @@ void readTag(orlStream* stream, const char* tag) {
   if (stored == nullptr || std::memcmp(stored.get(), tag, 4) != 0) wrongFormat();
 }
 
+// A stored text: -1 is null, and unlike a plain string read, length 0 is the empty text. An entry
+// added under the key "" keeps it; read back as null it would turn into a hole.
+char* readStoredText(orlStream* stream) {
+  int32_t length = stream_readInt32(stream);
+  if (length == -1) return nullptr;
+  if (length == 0) return orlStrdup("");
+  return stream_readChars(stream, length);
+}
+
 void appendStoredEntry(entryList* list, orlStream* stream) {
-  orl::OwnedText key(stream_readString(stream));
-  orl::OwnedText text(stream_readString(stream));
+  orl::OwnedText key(readStoredText(stream));
+  orl::OwnedText text(readStoredText(stream));
   byteArray block = stream_readByteArray(stream);
   std::unique_ptr<unsigned char, orl::FreeWith<orlFree>> ownedBlock(block.bytes);
   double value = stream_readFloat64(stream);

@@ -22,6 +22,13 @@ void checkSectionsAgree(knowledgeBase* kb) {
   if (kb->featureSpace->highestIndex > maxIndex) wrongFormat();
   // Entries without features are points too (deleting one marks it in the feature space).
   kb->featureSpace->highestIndex = maxIndex;
+  // A hole stored in the file must not answer searches: its point is deleted, and the next save
+  // writes the knowledge base without it.
+  for (int32_t i = 0; i <= maxIndex; ++i) {
+    if (entryList_isValidEntry(kb->entryList, i)) continue;
+    featureSpace_deletePoint(kb->featureSpace, i);
+    kb->modificationFlags |= 2;
+  }
 }
 
 void writeFile(const knowledgeBase* kb, orlStream* stream) {

@@ -134,6 +134,34 @@ TEST(KnowledgeBaseFile, AnEntryWithoutFeaturesCanBeDeletedAfterLoading) {
   EXPECT_EQ(find(loaded.get(), "ab", 5), (std::vector<Hit>{{"k1", 1.0}, {"k4", 1.0}}));
 }
 
+TEST(KnowledgeBaseFile, AnEmptyKeySurvivesSavingAndStoredHolesAnswerNoSearch) {
+  veskortest::TempDir dir;
+  std::string file = dir.file("keys.kb");
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 2, 1));  // single entries: no text stored
+  knowledgeBase_addEntry(kb.get(), "", "Hamburg", nullptr, 0.0);
+  knowledgeBase_addEntry(kb.get(), "HB", "Bremen", nullptr, 0.0);
+  knowledgeBase_saveAs(kb.get(), file.c_str());
+  orl::KnowledgeBasePtr loaded(knowledgeBase_createFromFile(file.c_str()));
+  EXPECT_EQ(find(loaded.get(), "Hamburg", 1), (std::vector<Hit>{{"", 1.0}}));
+  EXPECT_EQ(loaded->modificationFlags, 0);
+
+  // Another writer's file with a hole (null key and text) whose point still has features.
+  std::string bytes = veskortest::readFileBytes(file);
+  std::string emptyKeyRecord = int32Bytes(0) + int32Bytes(-1);
+  std::string::size_type at = bytes.find(emptyKeyRecord);
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, 4, int32Bytes(-1));
+  veskortest::writeFileBytes(file, bytes);
+  loaded.reset(knowledgeBase_createFromFile(file.c_str()));
+  EXPECT_EQ(find(loaded.get(), "Hamburg", 2), (std::vector<Hit>{}));
+  EXPECT_EQ(find(loaded.get(), "Bremen", 2), (std::vector<Hit>{{"HB", 1.0}}));
+  EXPECT_EQ(loaded->modificationFlags, 2);  // the next save leaves the hole out
+  knowledgeBase_save(loaded.get());
+  loaded.reset(knowledgeBase_createFromFile(file.c_str()));
+  EXPECT_EQ(entryList_getMaxIndex(loaded->entryList), 0);
+  EXPECT_EQ(find(loaded.get(), "Bremen", 2), (std::vector<Hit>{{"HB", 1.0}}));
+}
+
 TEST(KnowledgeBaseFile, SaveWritesOnlyChangesAndRefusesARewrittenFile) {
   veskortest::TempDir dir;
   std::string file = dir.file("bound.kb");
