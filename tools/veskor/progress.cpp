@@ -50,17 +50,18 @@ void Progress::update(uint64_t count, uint64_t done) {
 void Progress::draw(uint64_t count, uint64_t done) {
   const double elapsed = elapsedSeconds();
   const double rate = elapsed > 0 ? static_cast<double>(count) / elapsed : 0.0;
-  std::string line = "\r" + std::to_string(count) + " " + unit_;
+  std::string line = "\r";
+  line.append(std::to_string(count)).append(" ").append(unit_);
   char part[96];
   std::snprintf(part, sizeof part, "  %.0f/s", rate);
   line += part;
   if (total_ > 0) {
     const double fraction = std::min(1.0, static_cast<double>(done) / static_cast<double>(total_));
     const int filled = static_cast<int>(fraction * barWidth);
-    line += "  [" + std::string(filled, '#') + std::string(barWidth - filled, ' ') + "]";
+    line.append("  [").append(filled, '#').append(barWidth - filled, ' ').append("]");
     std::snprintf(part, sizeof part, " %3.0f%%", fraction * 100);
     line += part;
-    if (fraction > 0) line += "  " + formatDuration(elapsed * (1 - fraction) / fraction) + " left";
+    if (fraction > 0) line.append("  ").append(formatDuration(elapsed * (1 - fraction) / fraction)).append(" left");
   }
   line += "\033[K";
   std::fputs(line.c_str(), stderr);
