@@ -1,13 +1,5 @@
 # The object layer libveskorx.so and the tests of the component exports and of the object layer.
 # libveskorx.so links nothing of ours: it loads libveskoreng.so from its own directory at run time.
-# componentapi goes whole into veskoreng beside veskorapi; as a usage requirement of componentapi,
-# veskorapi would come in a second time as an ordinary link item, which CMake refuses.
-if(TARGET componentapi)
-  get_target_property(componentapi_type componentapi TYPE)
-  if(componentapi_type STREQUAL "STATIC_LIBRARY")
-    set_property(TARGET componentapi PROPERTY INTERFACE_LINK_LIBRARIES "")
-  endif()
-endif()
 
 file(GLOB veskorx_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/component/*.cpp)
 if(veskorx_sources)
