@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "searchTestUtil.h"
+#include "support/raises.h"
 #include "veskorSearch/documentRanking.h"
 #include "veskorSearch/kbase_addfile.h"
 #include "veskorSearch/kbase_seekAndSort.h"
@@ -136,7 +137,7 @@ TEST(DocumentRanking, MergesSentencesAndRanksDocuments) {
 TEST(DocumentRanking, OnlyDocumentKnowledgeBases) {
   orl::KnowledgeBasePtr entries(knowledgeBase_create(1, 6, 2, 1));
   for (bool comparing : {false, true}) {
-    orl::Exception e = searchtest::raisedBy([&] {
+    orl::Exception e = veskortest::raisedBy([&] {
       kbase_seekFileSorted("Haus", entries.get(), nullptr, nullptr, 0, 0, 5, comparing);
     });
     EXPECT_EQ(e.group(), 200);

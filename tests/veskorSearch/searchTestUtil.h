@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "orlBasics/orlException.h"
 #include "veskorKernel/knowledgeBase.h"
 #include "veskorSearch/wordFeatures.h"
 #include "veskorSearch/wordRegistration.h"
@@ -40,17 +39,6 @@ inline std::string key(const std::string& document, int sentence, int offset = 0
   char numbers[64];
   std::snprintf(numbers, sizeof numbers, "?%06d?%06d?%06d", sentence, offset, length);
   return document + numbers;
-}
-
-template <class F>
-orl::Exception raisedBy(F call) {
-  try {
-    call();
-  } catch (const orl::Exception& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no exception";
-  return orl::Exception(0, 0, "");
 }
 
 }  // namespace searchtest
