@@ -2,37 +2,24 @@
 # libveskorx.so links nothing of ours: it loads libveskoreng.so from its own directory at run time.
 
 file(GLOB veskorx_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/component/*.cpp)
-if(veskorx_sources)
-  add_library(veskorx SHARED ${veskorx_sources})
-  target_include_directories(veskorx PRIVATE ${CMAKE_SOURCE_DIR}/src)
-  target_include_directories(veskorx PUBLIC $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/include>)
-  target_compile_options(veskorx PRIVATE ${VESKOR_WARNINGS})
-  target_link_libraries(veskorx PRIVATE ${CMAKE_DL_LIBS})
-  target_link_options(veskorx PRIVATE -Wl,--no-undefined)
-  set_target_properties(veskorx PROPERTIES BUILD_WITH_INSTALL_RPATH ON INSTALL_RPATH "$ORIGIN")
-  if(TARGET veskoreng)
-    # Not a link dependency: the sibling library must exist when the component first calls it.
-    add_dependencies(veskorx veskoreng)
-  endif()
-endif()
+add_library(veskorx SHARED ${veskorx_sources})
+target_include_directories(veskorx PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(veskorx PUBLIC $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/include>)
+target_compile_options(veskorx PRIVATE ${VESKOR_WARNINGS})
+target_link_libraries(veskorx PRIVATE ${CMAKE_DL_LIBS})
+target_link_options(veskorx PRIVATE -Wl,--no-undefined)
+set_target_properties(veskorx PROPERTIES BUILD_WITH_INSTALL_RPATH ON INSTALL_RPATH "$ORIGIN")
+# Not a link dependency: the sibling library must exist when the component first calls it.
+add_dependencies(veskorx veskoreng)
 
-# The component exports are in veskoreng once their layer is there.
-if(TARGET veskoreng AND EXISTS ${CMAKE_SOURCE_DIR}/src/componentAPI/componentAPI.cpp)
-  set(veskor_component_exports ON)
-else()
-  set(veskor_component_exports OFF)
-endif()
+# The component exports through their C header, compiled as C.
+add_executable(componentapi_c_test ${CMAKE_SOURCE_DIR}/tests/component/componentAPI_test.c)
+set_target_properties(componentapi_c_test PROPERTIES C_STANDARD 99 C_STANDARD_REQUIRED ON C_EXTENSIONS OFF)
+target_compile_options(componentapi_c_test PRIVATE -Wall -Wextra -Wpedantic -Werror)
+target_link_libraries(componentapi_c_test PRIVATE veskoreng)
+add_test(NAME componentapi_c_test COMMAND componentapi_c_test)
 
-if(veskor_component_exports)
-  # The component exports through their C header, compiled as C.
-  add_executable(componentapi_c_test ${CMAKE_SOURCE_DIR}/tests/component/componentAPI_test.c)
-  set_target_properties(componentapi_c_test PROPERTIES C_STANDARD 99 C_STANDARD_REQUIRED ON C_EXTENSIONS OFF)
-  target_compile_options(componentapi_c_test PRIVATE -Wall -Wextra -Wpedantic -Werror)
-  target_link_libraries(componentapi_c_test PRIVATE veskoreng)
-  add_test(NAME componentapi_c_test COMMAND componentapi_c_test)
-endif()
-
-if(TARGET veskorx AND veskor_component_exports)
+block()
   file(GLOB veskorx_test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/component/*.cpp)
   list(REMOVE_ITEM veskorx_test_sources ${CMAKE_SOURCE_DIR}/tests/component/missingEngine_test.cpp)
   # The text rules are tested directly from their source; everything else through the library.
@@ -42,10 +29,9 @@ if(TARGET veskorx AND veskor_component_exports)
   target_link_libraries(veskorx_tests PRIVATE veskorx GTest::gtest GTest::gtest_main)
   add_dependencies(veskorx_tests veskoreng)
   gtest_discover_tests(veskorx_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "VESKOR_TEST=1")
+endblock()
 
-endif()
-
-if(TARGET veskorx)
+block()
   # A copy of libveskorx.so alone, and one beside a library without the engine's functions under
   # the engine's file name; the test program finds only these on its library path.
   add_executable(veskorx_missing_engine_tests ${CMAKE_SOURCE_DIR}/tests/component/missingEngine_test.cpp)
@@ -65,4 +51,4 @@ if(TARGET veskorx)
   add_test(NAME veskorx_missing_engine_function COMMAND veskorx_missing_engine_tests)
   set_tests_properties(veskorx_missing_engine_function PROPERTIES
     ENVIRONMENT "LD_LIBRARY_PATH=${veskorx_wrong};VESKORX_EXPECTED_ERROR=453")
-endif()
+endblock()

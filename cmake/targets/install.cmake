@@ -7,31 +7,20 @@ include(CMakePackageConfigHelpers)
 function(veskor_install_rules)
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/veskor DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
-  set(exported "")
-  if(TARGET veskoreng)
-    set_target_properties(veskoreng PROPERTIES EXPORT_NAME engine)
-    list(APPEND exported veskoreng)
-  endif()
-  if(TARGET veskorx)
-    # The object layer loads libveskoreng.so from its own directory.
-    set_target_properties(veskorx PROPERTIES EXPORT_NAME x INSTALL_RPATH "$ORIGIN")
-    list(APPEND exported veskorx)
-  endif()
-  if(exported)
-    install(TARGETS ${exported} EXPORT veskorTargets
-      LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-      ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-      RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-      INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-    install(EXPORT veskorTargets NAMESPACE veskor:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/veskor)
-  endif()
+  set_target_properties(veskoreng PROPERTIES EXPORT_NAME engine)
+  # The object layer loads libveskoreng.so from its own directory.
+  set_target_properties(veskorx PROPERTIES EXPORT_NAME x INSTALL_RPATH "$ORIGIN")
+  install(TARGETS veskoreng veskorx EXPORT veskorTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  install(EXPORT veskorTargets NAMESPACE veskor:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/veskor)
 
-  if(TARGET veskor)
-    file(RELATIVE_PATH bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
-    set_target_properties(veskor PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
-    install(TARGETS veskor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/sample/ DESTINATION ${CMAKE_INSTALL_DATADIR}/veskor/sample)
-  endif()
+  file(RELATIVE_PATH bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+  set_target_properties(veskor PROPERTIES INSTALL_RPATH "$ORIGIN/${bin_to_lib}")
+  install(TARGETS veskor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/sample/ DESTINATION ${CMAKE_INSTALL_DATADIR}/veskor/sample)
 
   configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/packaging/veskorConfig.cmake.in
     ${CMAKE_BINARY_DIR}/packaging/veskorConfig.cmake
@@ -47,16 +36,13 @@ function(veskor_install_rules)
   string(REGEX REPLACE "/$" "" pc_to_prefix "${pc_to_prefix}")
   set(VESKOR_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
   foreach(pc veskor veskorx)
-    if(pc STREQUAL "veskorx" AND NOT TARGET veskorx)
-      continue()
-    endif()
     configure_file(${CMAKE_SOURCE_DIR}/cmake/packaging/${pc}.pc.in ${CMAKE_BINARY_DIR}/packaging/${pc}.pc @ONLY)
     install(FILES ${CMAKE_BINARY_DIR}/packaging/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
   endforeach()
 
   # Builds a consumer against an install of this tree; sanitizer builds would need the consumer
   # built with the same runtime, so only plain builds run it.
-  if(TARGET veskoreng AND TARGET veskorx AND TARGET veskor AND VESKOR_SANITIZE STREQUAL "")
+  if(VESKOR_SANITIZE STREQUAL "")
     add_test(NAME install_tree COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/run.sh ${CMAKE_BINARY_DIR})
   endif()
 endfunction()
