@@ -56,12 +56,14 @@ struct searchObjects {
   const wordAssociator* wa;  // null unless the association mode is on
 };
 
-// Looks the objects up by their trimmed names and takes shared access in the order AKB, WKB, WA.
+// Looks the objects up by their trimmed names and takes shared access to the two knowledge bases
+// (in the process-wide order of the frame), then to the word associator.
 searchObjects takeSharedAccess(veskorCall_t& call, const char* akbName, const char* wkbName, const char* waName) {
   namedSyncedDataObject* akb = call.lookUpKB(akbName);
   namedSyncedDataObject* wkb = call.lookUpKB(wkbName);
   namedSyncedDataObject* wa = waName != nullptr ? call.lookUpWA(waName) : nullptr;
-  searchObjects objects{call.sharedAccess<knowledgeBase>(akb), call.sharedAccess<knowledgeBase>(wkb), nullptr};
+  auto [akbData, wkbData] = call.accessPair<knowledgeBase>(akb, wkb, false);
+  searchObjects objects{akbData, wkbData, nullptr};
   if (wa != nullptr) objects.wa = call.sharedAccess<wordAssociator>(wa);
   return objects;
 }

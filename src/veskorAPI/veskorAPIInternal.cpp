@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <new>
 
 #include "orlBasics/orlText.h"
@@ -363,6 +364,17 @@ void* veskorCall_t::access(namedSyncedDataObject* object, bool exclusive) {
   }
   held_[numberHeld_++] = Held{object, exclusive};
   return data;
+}
+
+std::pair<void*, void*> veskorCall_t::accessTwo(namedSyncedDataObject* first, namedSyncedDataObject* second,
+                                                bool exclusive) {
+  if (second == nullptr) return {access(first, exclusive), nullptr};
+  if (std::less<namedSyncedDataObject*>()(second, first)) {
+    void* secondData = access(second, exclusive);
+    return {access(first, exclusive), secondData};
+  }
+  void* firstData = access(first, exclusive);
+  return {firstData, access(second, exclusive)};
 }
 
 // ---- The frame -------------------------------------------------------------------------------

@@ -31,10 +31,15 @@
 //   call.trimmedCopy(text), call.absolutePath(fileName)   temporary texts, freed at the end;
 //   call.lookUpKB(name) / call.lookUpWA(name)   trimmed lookup with its reference released at end;
 //   call.sharedAccess<T>(object) / call.exclusiveAccess<T>(object)   access released at the end.
-// Releases run last taken first. Take accesses in the order AKB, WKB, WA. Asking twice in one
-// call for the same object returns the access already held (an exclusive access also serves a
-// shared request; a shared one cannot be widened and raises code 1), so naming one knowledge base
-// twice never waits on itself.
+// Releases run last taken first. Asking twice in one call for the same object returns the access
+// already held (an exclusive access also serves a shared request; a shared one cannot be widened
+// and raises code 1), so naming one knowledge base twice never waits on itself.
+//
+// Lock order: a call that works on two knowledge bases takes both accesses with
+// call.accessPair(...), which takes them in one order shared by every call (the objects'
+// addresses), whatever role each plays. Taken by role (application knowledge base first), two
+// calls naming the same two knowledge bases in swapped roles could each hold one and wait for the
+// other for ever. Word associators are taken after every knowledge base.
 #pragma once
 
 #include <atomic>
@@ -169,12 +174,21 @@ class veskorCall_t {
     return static_cast<T*>(access(object, true));
   }
 
+  // Accesses to two objects (the second may be null), taken in the process-wide order; the data
+  // objects come back in the order asked for.
+  template <class T>
+  std::pair<T*, T*> accessPair(namedSyncedDataObject* first, namedSyncedDataObject* second, bool exclusive) {
+    auto [a, b] = accessTwo(first, second, exclusive);
+    return {static_cast<T*>(a), static_cast<T*>(b)};
+  }
+
  private:
   template <auto FreeFct, class T>
   static void trampoline(void* p) {
     FreeFct(static_cast<T*>(p));
   }
   void* access(namedSyncedDataObject* object, bool exclusive);
+  std::pair<void*, void*> accessTwo(namedSyncedDataObject* first, namedSyncedDataObject* second, bool exclusive);
 
   struct Held {
     namedSyncedDataObject* object;

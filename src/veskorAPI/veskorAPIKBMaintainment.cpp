@@ -24,14 +24,13 @@ struct akbAndWkb {
   knowledgeBase* wkb;  // null when no word knowledge base was named
 };
 
-// Looks the WKB (when named) and then the AKB up, and takes exclusive access to the AKB before the
-// WKB. Naming one knowledge base in both roles takes its access once.
+// Looks the WKB (when named) and then the AKB up, and takes exclusive access to both in the
+// process-wide order of the frame. Naming one knowledge base in both roles takes its access once.
 akbAndWkb accessAKBAndWKB(veskorCall_t& call, const char* pWKBName, const char* pAKBName) {
   namedSyncedDataObject* wkbObject = pWKBName != nullptr ? call.lookUpKB(pWKBName) : nullptr;
   namedSyncedDataObject* akbObject = call.lookUpKB(pAKBName);
-  akbAndWkb kbs{call.exclusiveAccess<knowledgeBase>(akbObject), nullptr};
-  if (wkbObject != nullptr) kbs.wkb = call.exclusiveAccess<knowledgeBase>(wkbObject);
-  return kbs;
+  auto [akb, wkb] = call.accessPair<knowledgeBase>(akbObject, wkbObject, true);
+  return {akb, wkb};
 }
 
 knowledgeBase* accessKB(veskorCall_t& call, const char* pKBName) {

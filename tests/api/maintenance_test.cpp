@@ -350,4 +350,38 @@ TEST_F(MaintenanceConcurrency, ThreadsChangingOneKnowledgeBaseAreSerialised) {
   EXPECT_EQ(stored("wkb").size(), static_cast<std::size_t>(kThreads * kEntries));
 }
 
+TEST_F(MaintenanceConcurrency, KnowledgeBasesInSwappedRolesDoNotWaitOnEachOther) {
+  // One thread adds to akb with akb2 as word knowledge base, the other the other way round, while
+  // a third searches with the roles of the first; taken by role, the accesses could deadlock.
+  openKB("entries2.kb", "akb2", 0, 0);
+  constexpr int kEntries = 150;
+  withinSeconds(120, [&] {
+    std::vector<std::thread> threads;
+    threads.emplace_back([&] {
+      for (int i = 0; i < kEntries; ++i) {
+        std::string key = "a" + std::to_string(i);
+        ASSERT_EQ(veskorAddEntry(connection_, "akb2", "akb", key.c_str(), "Hausboot"), VESKOR_OK);
+      }
+    });
+    threads.emplace_back([&] {
+      for (int i = 0; i < kEntries; ++i) {
+        std::string key = "w" + std::to_string(i);
+        ASSERT_EQ(veskorAddEntry(connection_, "akb", "akb2", key.c_str(), "Baumhaus"), VESKOR_OK);
+      }
+    });
+    threads.emplace_back([&] {
+      for (int i = 0; i < kEntries; ++i) {
+        veskorSearchHits* hits = veskorFindEntry(connection_, "akb2", "akb", nullptr, 5, 0, 0, "Haus");
+        ASSERT_NE(hits, nullptr);
+        veskorFreeSearchHits(connection_, hits);
+      }
+    });
+    for (std::thread& t : threads) t.join();
+  });
+  // Each entry, and a word entry per entry the other thread added: a knowledge base of single
+  // entries keeps no texts, so a registered word is never found again and is added every time.
+  EXPECT_EQ(stored("akb").size(), static_cast<std::size_t>(2 * kEntries));
+  EXPECT_EQ(stored("akb2").size(), static_cast<std::size_t>(2 * kEntries));
+}
+
 }  // namespace
