@@ -85,7 +85,9 @@ veskorSearchHits* entryHitList(veskorCall_t& call, const std::optional<std::vect
   list->hits = zeroedBlock<veskorSearchHit>(count);
   list->numberHits = static_cast<int>(count);
   for (std::size_t i = 0; i < count; ++i) {
-    list->hits[i].primaryKey = orlStrdup((*results)[i].primaryKey.get());
+    // Callers read every key as a text: an entry stored without a key (another writer's file) gives "".
+    const char* key = (*results)[i].primaryKey.get();
+    list->hits[i].primaryKey = orlStrdup(key != nullptr ? key : "");
     list->hits[i].confidence = (*results)[i].confidence;
   }
   return list;
