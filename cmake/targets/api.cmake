@@ -31,4 +31,4 @@ endfunction()
 
 veskor_api_tests(api_management_tests management_test.cpp veskorkernel veskorann)
 veskor_api_tests(api_maintenance_tests maintenance_test.cpp veskorkernel)
-veskor_api_tests(api_find_tests find_test.cpp veskorann)
+veskor_api_tests(api_find_tests find_test.cpp veskorkernel veskorann)

@@ -12,6 +12,7 @@
 #include "support/tempDir.h"
 #include "support/wordAssociatorFixture.h"
 #include "veskor/veskorAPI.h"
+#include "veskorKernel/knowledgeBase.h"
 
 namespace {
 
@@ -179,6 +180,20 @@ TEST_F(Find, EntriesBestFirst) {
   EXPECT_EQ(veskorFreeSearchHits(connection_, none), VESKOR_OK);
   EXPECT_EQ(veskorFreeSearchHits(connection_, nullptr), VESKOR_OK);
   EXPECT_EQ(veskorFreeDocumentSearchHits(connection_, nullptr), VESKOR_OK);
+}
+
+TEST_F(Find, AnEntryWithoutKeyComesBackWithAnEmptyKey) {
+  // Another writer's file: a knowledge base whose settings let an entry go without a key.
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 1, 1));
+  knowledgeBase_addEntry(kb.get(), nullptr, "Hamburg", nullptr, 0.0);
+  knowledgeBase_saveAs(kb.get(), dir_.file("keyless.kb").c_str());
+  ASSERT_EQ(veskorOpenKB(connection_, dir_.file("keyless.kb").c_str(), "keyless"), VESKOR_OK);
+  veskorSearchHits* hits = veskorFindEntry(connection_, "wkb", "keyless", nullptr, 5, 0, 0, "Hamburg");
+  ASSERT_NE(hits, nullptr);
+  ASSERT_EQ(hits->numberHits, 1);
+  ASSERT_NE(hits->hits[0].primaryKey, nullptr);
+  EXPECT_STREQ(hits->hits[0].primaryKey, "");
+  EXPECT_EQ(veskorFreeSearchHits(connection_, hits), VESKOR_OK);
 }
 
 TEST_F(Find, DocumentsWithTheirSentences) {
