@@ -111,9 +111,12 @@ std::terminate_handler gPreviousHandler = nullptr;
       std::string line = orlUnhandledExceptionLine(e);
       std::fputs(line.c_str(), stderr);
       std::fflush(stderr);
+      std::abort();
     } catch (...) {
     }
   }
+  // Not one of ours: the host program's own handler reports it as it always would.
+  if (gPreviousHandler != nullptr) gPreviousHandler();
   std::abort();
 }
 

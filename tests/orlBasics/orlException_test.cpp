@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,18 @@ TEST(OrlExceptionDeathTest, UncaughtExceptionPrintsTheHandlerLineAndAborts) {
         []() noexcept { orlRaise(16, 5, "Netz kaputt"); }();
       },
       "Unhandled exception \\(\"Netz kaputt\", group=16, code=5\\)");
+}
+
+[[noreturn]] void throwForeign() { throw std::runtime_error("not the engine's"); }
+
+TEST(OrlExceptionDeathTest, AHostProgramsOwnExceptionStillReachesItsOwnHandler) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        orlExceptionsInit();
+        []() noexcept { throwForeign(); }();
+      },
+      "not the engine's");
 }
 
 TEST(OrlException, HandlerLineFormat) {
