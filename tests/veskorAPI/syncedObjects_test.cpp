@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "orlBasics/orlException.h"
+#include "support/raises.h"
 #include "veskorAPI/dataManager.h"
 
 namespace {
@@ -19,18 +20,8 @@ using namespace std::chrono_literals;
 // Long enough for a thread that is not blocked to get through its step.
 constexpr auto kSettle = 100ms;
 
-template <class F>
-orl::Exception raisedBy(F&& f) {
-  try {
-    f();
-  } catch (const orl::Exception& e) {
-    return e;
-  }
-  ADD_FAILURE() << "nothing raised";
-  return orl::Exception(0, 0, "");
-}
-
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+using veskortest::raisedBy;
+using veskortest::startsWith;
 
 namedSyncedDataObject* makeNamed(const char* name, void* data) {
   return namedSyncedDataObject_create(name, data, &namedSyncedDataObject_cloneText, &namedSyncedDataObject_freeID);
