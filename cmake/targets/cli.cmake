@@ -20,3 +20,7 @@ target_compile_definitions(cli_tests PRIVATE VESKOR_CLI="$<TARGET_FILE:veskor>"
 target_link_libraries(cli_tests PRIVATE veskorann nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main)
 add_dependencies(cli_tests veskor)
 gtest_discover_tests(cli_tests DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "VESKOR_TEST=1")
+
+# The README's console examples and its C example are what the tool and the install test really do.
+add_test(NAME readme_examples COMMAND bash ${CMAKE_SOURCE_DIR}/tests/readme/check.sh ${CMAKE_SOURCE_DIR}
+  $<TARGET_FILE_DIR:veskor>)
