@@ -141,9 +141,10 @@ std::vector<documentResult> rankDocuments(const std::vector<documentHit>& docume
   if (places.empty()) return {};
   for (std::size_t d = 0; d < documents.size() && documents[d].score > 0; ++d) {
     float score = documents[d].score;
-    // An equal score enters too: of equal scores the later document ranks first, also when the
-    // places are full (top n stays the first n of a longer list).
-    if (score < places.back().score) continue;
+    // A document must beat the last place to enter; it goes in front of those with its score, so
+    // of equal scores the later ranks first while places are free, and the earlier keep theirs
+    // once all are taken.
+    if (score <= places.back().score) continue;
     std::size_t at = 0;
     while (places[at].score > score) ++at;
     places.pop_back();

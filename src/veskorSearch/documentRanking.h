@@ -27,7 +27,8 @@ struct documentResult {
 std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences);
 
 // The best numberDocuments documents by falling score; of equal scores the one met later ranks
-// first. Documents after the first without a positive score take no part.
+// first, but once every place is taken a document enters only with a higher score than the last.
+// Documents after the first without a positive score take no part.
 std::vector<documentResult> rankDocuments(const std::vector<documentHit>& documents,
                                           const std::vector<sentenceHit>& sentences, int32_t numberDocuments);
 

@@ -113,10 +113,11 @@ TEST(DocumentRanking, MergesSentencesAndRanksDocuments) {
   // Both sentences match the same words, the first all three: the better of the two.
   EXPECT_EQ(find(akb.get(), "Adler fliegt hoch", 10),
             (std::vector<std::string>{"D5 1.00000", "  0/0/18 100.000", "  1/18/14 63.945"}));
-  // Equal scores: the document met later ranks first; n cuts the list.
+  // Equal scores: the document met later ranks first; but with the only place taken by D3, the
+  // equal D4 does not enter.
   EXPECT_EQ(find(akb.get(), "Wolf heult", 10),
             (std::vector<std::string>{"D4 1.00000", "  0/0/11 100.000", "D3 1.00000", "  0/0/11 100.000"}));
-  EXPECT_EQ(find(akb.get(), "Wolf heult", 1), (std::vector<std::string>{"D4 1.00000", "  0/0/11 100.000"}));
+  EXPECT_EQ(find(akb.get(), "Wolf heult", 1), (std::vector<std::string>{"D3 1.00000", "  0/0/11 100.000"}));
   EXPECT_NEAR(kbase_seekFileSorted("Tiger L\xF6we", akb.get(), nullptr, nullptr, 0, 0, 1, false)[0].score,
               2 * corrected(0.5, 1), 1e-6);
 
@@ -132,6 +133,89 @@ TEST(DocumentRanking, MergesSentencesAndRanksDocuments) {
   // Entries whose keys are no sentence keys take no part.
   addSentence(akb.get(), "lose", "Giraffe");
   EXPECT_TRUE(find(akb.get(), "Giraffe", 10).empty());
+}
+
+// Four seek words (N = 4), each searched as it is: every hit contributes 1/4 before the correction
+// 1 - 0.1 sqrt(s) / k of its sentence.
+//   D0 "Anker Boje": a = 0.25 (1 - 0.1 sqrt(0.5) / 2) = 0.2411612, score 2a = 0.4823223
+//   E0 all four:     s = 1, no correction, score 1
+//   D1, F0 "Boje Calla Dorsch": b = 0.25 (1 - 0.1 sqrt(0.75) / 3) = 0.2427831, score 3b = 0.7283494
+// D1 joins D on other words but shares Boje: b > a, so D1 keeps Boje and D = a + 3b = 0.9695106.
+TEST(DocumentRanking, SharedWordsGoToTheBetterSentence) {
+  orl::KnowledgeBasePtr akb = searchtest::documentKB();
+  addSentence(akb.get(), key("D", 0, 0, 11), "Anker Boje");
+  addSentence(akb.get(), key("D", 1, 11, 18), "Boje Calla Dorsch");
+  addSentence(akb.get(), key("E", 0, 0, 24), "Anker Boje Calla Dorsch");
+  addSentence(akb.get(), key("F", 0, 0, 17), "Boje Calla Dorsch");
+  EXPECT_EQ(find(akb.get(), "Anker Boje Calla Dorsch", 10),
+            (std::vector<std::string>{"E 1.00000", "  0/0/24 100.000", "D 0.96951", "  0/0/11 48.232",
+                                      "  1/11/18 72.835", "F 0.72835", "  0/0/17 72.835"}));
+}
+
+// The merge rules on hand-made sentence hits, and the label that carries a document's sentences.
+TEST(DocumentRanking, MergeRulesAndLabels) {
+  const std::string keys[] = {key("X", 0, 0, 10), key("Y", 0, 0, 5),  key("X", 1, 10, 12), key("X", 2, 22, 8),
+                              key("X", 3, 30, 9), key("X", 4, 39, 7), key("X", 5, 46, 5),  "lose"};
+  std::vector<sentenceHit> hits = {
+      {keys[0].c_str(), 0.4f, {{0, 0.2f}, {1, 0.2f}}},
+      {keys[1].c_str(), 0.5f, {{0, 0.5f}}},
+      {keys[2].c_str(), 0.6f, {{0, 0.3f}, {1, 0.3f}}},    // same words, better: X takes 0.3, 0.3
+      {keys[3].c_str(), 0.2f, {{0, 0.1f}, {1, 0.1f}}},    // same words, worse: no change
+      {keys[4].c_str(), 0.35f, {{1, 0.1f}, {2, 0.25f}}},  // shares word 1, X's 0.3 stays: 0.85
+      {keys[5].c_str(), 0.45f, {{0, 0.4f}, {4, 0.05f}}},  // 0.4 beats X's 0.3 on word 0: 1.0
+      {keys[6].c_str(), 0.4f, {{1, 0.3f}, {3, 0.1f}}},    // equal on word 1, X keeps it: 1.1
+      {keys[7].c_str(), 0.9f, {{0, 0.9f}}},               // no sentence key
+  };
+  std::vector<documentHit> documents = groupSentenceHits(hits);
+  ASSERT_EQ(documents.size(), 2u);
+  EXPECT_NEAR(documents[0].score, 1.1, 1e-6);
+  std::vector<std::pair<int32_t, float>> scores;
+  for (const wordScore& w : documents[0].wordScores) scores.emplace_back(w.wordIndex, w.contribution);
+  // Those the document keeps in index order, then the sentence's.
+  EXPECT_EQ(scores, (std::vector<std::pair<int32_t, float>>{
+                        {0, 0.4f}, {1, 0.3f}, {2, 0.25f}, {4, 0.05f}, {3, 0.1f}}));
+  EXPECT_EQ(documentLabel(documents[0], hits),
+            keys[0] +
+                " 40.000$60.000?000001?000010?000012$20.000?000002?000022?000008$35.000?000003?000030?000009"
+                "$45.000?000004?000039?000007$40.000?000005?000046?000005");
+  std::vector<documentResult> ranked = rankDocuments(documents, hits, 2);
+  ASSERT_EQ(ranked.size(), 2u);
+  ASSERT_EQ(ranked[0].sentences.size(), 6u);
+  EXPECT_EQ(ranked[0].sentences[5].offset, 46);
+  EXPECT_EQ(ranked[0].sentences[5].score, 40.0f);
+  EXPECT_EQ(ranked[1].sentences.front().documentKey, "Y");
+
+  // The label of two sentences of D7 with scores 0.875 and 0.42125.
+  const std::string d7[] = {"D7?000002?000120?000045", "D7?000005?000310?000061"};
+  std::vector<sentenceHit> pair = {{d7[0].c_str(), 0.875f, {{0, 0.875f}}},
+                                   {d7[1].c_str(), 0.42125f, {{1, 0.42125f}}}};
+  EXPECT_EQ(documentLabel(groupSentenceHits(pair).front(), pair),
+            "D7?000002?000120?000045 87.500$42.125?000005?000310?000061");
+}
+
+// Places are taken by falling score, a document going in front of those with its score; once all
+// are taken it must beat the last one. Scores A 0.5, B 0.5, C 0.5, D 0.7:
+//   2 places: [A] [B A], C does not beat A, D enters first: D B
+//   3 places: [A] [B A] [C B A], D pushes A out: D C B
+TEST(DocumentRanking, FullPlacesTakeOnlyHigherScores) {
+  const std::string keys[] = {key("A", 0), key("B", 0), key("C", 0), key("D", 0)};
+  const float scores[] = {0.5f, 0.5f, 0.5f, 0.7f};
+  std::vector<sentenceHit> hits;
+  std::vector<documentHit> documents;
+  for (std::size_t i = 0; i < 4; ++i) {
+    hits.push_back({keys[i].c_str(), scores[i], {{0, scores[i]}}});
+    documents.push_back({scores[i], {{0, scores[i]}}, {i}});
+  }
+  auto order = [&](int32_t places) {
+    std::string shownOrder;
+    for (const documentResult& d : rankDocuments(documents, hits, places))
+      shownOrder += d.sentences.front().documentKey;
+    return shownOrder;
+  };
+  EXPECT_EQ(order(1), "D");
+  EXPECT_EQ(order(2), "DB");
+  EXPECT_EQ(order(3), "DCB");
+  EXPECT_EQ(order(4), "DCBA");
 }
 
 TEST(DocumentRanking, OnlyDocumentKnowledgeBases) {
