@@ -204,6 +204,23 @@ TEST(CandidateLists, SimilarWordsFromTheWordKnowledgeBase) {
   EXPECT_EQ(lists[0][0].score, 1.0f);
 }
 
+// M places per word (at most 20); L similar words asked of the WKB: 3 places fewer for compound
+// parts, half of the rest with associations; a list too short for that goes without both.
+TEST(CandidateLists, SettingsLeaveRoomForPartsAndAssociations) {
+  auto shownSettings = [](int32_t limit, bool haveBoth, int32_t mode, int32_t split) {
+    searchSettings s = searchSettings_make(limit, haveBoth, mode, split);
+    return std::to_string(s.maxCandidates) + "/" + std::to_string(s.wkbHits) + (s.associations ? " a" : "") +
+           (s.splitCompounds ? " s" : "");
+  };
+  EXPECT_EQ(shownSettings(20, true, 2, 1), "20/8 a s");  // (20 - 3) / 2
+  EXPECT_EQ(shownSettings(30, true, 2, 0), "20/10 a");
+  EXPECT_EQ(shownSettings(20, true, 0, 1), "20/17 s");
+  EXPECT_EQ(shownSettings(20, false, 2, 1), "20/20");
+  EXPECT_EQ(shownSettings(5, true, 2, 1), "5/1 a s");
+  EXPECT_EQ(shownSettings(4, true, 2, 1), "4/4");  // (4 - 3) / 2 = 0
+  EXPECT_EQ(shownSettings(1, true, 0, 1), "1/1");
+}
+
 TEST(CandidateLists, CompoundsSplitIntoWordsTheWordKnowledgeBaseKnows) {
   veskortest::TempDir dir;
   veskortest::WordAssociatorFixture({"_BAUM_", "_AST_"}).write(dir.file("wa"));
@@ -280,6 +297,32 @@ TEST(CandidateLists, AssociationsWidenTheSearch) {
   EXPECT_EQ(wordAssociations_scoreFactor(0.25), 0.3);
   EXPECT_EQ(wordAssociations_scoreFactor(0.3), 0.4);
   EXPECT_DOUBLE_EQ(wordAssociations_scoreFactor(0.6), 0.3);
+}
+
+// With feature vectors from elsewhere, a word of class 4 (byte 3 >= 'K') waits for a word of
+// class 1 and both are sent together; the associations go to the word that completed the group.
+TEST(CandidateLists, WordGroupsWaitForTheirCompletingWord) {
+  veskortest::TempDir dir;
+  veskortest::WordAssociatorFixture fixture({"_ROT_", "_AUTO_", "_WAGEN_"});
+  fixture.connect("_ROT_", "_WAGEN_", 9.0f);  // activity 3/4 from ROT alone
+  fixture.write(dir.file("wa"));
+  orl::WordAssociatorPtr wa(wordAssociator_createFromFile(dir.file("wa").c_str()));
+  orl::KnowledgeBasePtr wkb = searchtest::wordKB();
+  addWord(wkb.get(), "Rot", features({{3, 'K'}}));
+  for (const char* word : {"Auto", "Wagen"}) addWord(wkb.get(), word);
+
+  auto lists = candidates({"rot", "Auto"}, wkb.get(), wa.get(), 2, 0);
+  ASSERT_EQ(lists.size(), 2u);
+  EXPECT_EQ(lists[0].size(), 1u);
+  ASSERT_EQ(lists[1].size(), 2u);
+  EXPECT_EQ(lists[1][1].kind, wordCandidate_associatedWord);
+  EXPECT_EQ(lists[1][1].text, "WAGEN");
+  EXPECT_EQ(lists[1][1].wordIndex, 1);
+  EXPECT_NEAR(lists[1][1].score, 0.8, 1e-6);
+  // Auto first completes a group of its own; rot then waits for a word that never comes.
+  lists = candidates({"Auto", "rot"}, wkb.get(), wa.get(), 2, 0);
+  EXPECT_EQ(lists[0].size(), 1u);
+  EXPECT_EQ(lists[1].size(), 1u);
 }
 
 TEST(CandidateSelection, FeatureBytesDecideAndWeakHitsStop) {
