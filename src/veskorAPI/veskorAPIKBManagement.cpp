@@ -1,6 +1,8 @@
 // Knowledge-base files, and opening, closing, saving and backing up knowledge bases and word
 // associators under names of the caller's choosing. Open objects belong to the process: any
 // connection may use or close them by name.
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "orlBasics/orlText.h"
@@ -96,11 +98,15 @@ extern "C" VESKOR_EXPORT int veskorRemoveKBFile(int connectionID, const char* pK
   return veskorCall("veskorRemoveKBFile", connectionID, [&](veskorCall_t& call) {
     requireArgument(pKBFileName, "error: pKBFileName == NULL in veskorRemoveKBFile()");
     const char* path = call.absolutePath(pKBFileName);
+    // Only a regular file counts: fopen opens a directory for reading as well, and std::remove
+    // would then delete it when it is empty.
     std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
+    struct stat info;
+    bool regular = file != nullptr && fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+    if (file != nullptr) std::fclose(file);
+    if (!regular) {
       ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_FILE, "error: can't find file ", path, " in veskorRemoveKBFile()");
     }
-    std::fclose(file);
     if (std::remove(path) != 0) {
       ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_FILE, "error: can't delete file", path, " in veskorRemoveKBFile()");
     }
