@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "orlBasics/orlException.h"
+#include "support/raises.h"
 #include "support/tempDir.h"
 #include "veskorSearch/wordFeatures.h"
 #include "veskorSearch/wordRegistration.h"
@@ -48,16 +49,7 @@ orl::KnowledgeBasePtr wordKB() {
   return orl::KnowledgeBasePtr(knowledgeBase_create(1, 6, 11, 1));
 }
 
-template <class F>
-orl::Exception raisedBy(F call) {
-  try {
-    call();
-  } catch (const orl::Exception& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no exception";
-  return orl::Exception(0, 0, "");
-}
+using veskortest::raisedBy;
 
 }  // namespace
 
