@@ -114,6 +114,23 @@ veskorDocumentSearchHits* documentHitList(veskorCall_t& call, const std::vector<
 
 bool isValidNumberOfHits(int number) { return number >= 1 && number <= VESKOR_MAX_NUMBER_RESULTS; }
 
+// The checks of veskorFindEntry and veskorFindDocument, in the order of their parameters.
+void checkSearchArguments(veskorCall_t& call, const char* function, const char* pWKBName, const char* pAKBName,
+                          const char* pWAName, int32_t mode, int pMaxNumberHits, const char* pSeekString) {
+  if (pWKBName == nullptr || pAKBName == nullptr) {
+    ORL_RAISE(kVeskorAPIGroup, 1, "error: pWKBName == NULL || pAKBName == NULL in ", function, "()");
+  }
+  if (mode != 0 && pWAName == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pWAName == NULL in ", function, "()");
+  if (pSeekString == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pSeekString == NULL in ", function, "()");
+  if (!isValidNumberOfHits(pMaxNumberHits)) {
+    ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_NUMBER_OF_HITS,
+              "error: pMaxNumberHits <= 0 || pMaxNumberHits > VESKOR_MAX_NUMBER_RESULTS in ", function, "()");
+  }
+  if (call.trimmedCopy(pSeekString)[0] == 0) {
+    ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID, "error: seek string invalid in ", function, "()");
+  }
+}
+
 }  // namespace
 
 extern "C" VESKOR_EXPORT veskorSearchHits* veskorFindEntry(int connectionID, const char* pWKBName,
@@ -123,18 +140,7 @@ extern "C" VESKOR_EXPORT veskorSearchHits* veskorFindEntry(int connectionID, con
   return veskorCall("veskorFindEntry", connectionID, [&](veskorCall_t& call) -> veskorSearchHits* {
     int32_t mode = normalisedAssociationMode(pAssociationMode);
     int32_t split = normalisedSplitFlag(pSplitCompounds);
-    if (pWKBName == nullptr || pAKBName == nullptr) {
-      ORL_RAISE(kVeskorAPIGroup, 1, "error: pWKBName == NULL || pAKBName == NULL in veskorFindEntry()");
-    }
-    if (mode != 0 && pWAName == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pWAName == NULL in veskorFindEntry()");
-    if (pSeekString == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pSeekString == NULL in veskorFindEntry()");
-    if (!isValidNumberOfHits(pMaxNumberHits)) {
-      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_NUMBER_OF_HITS,
-                "error: pMaxNumberHits <= 0 || pMaxNumberHits > VESKOR_MAX_NUMBER_RESULTS in veskorFindEntry()");
-    }
-    if (call.trimmedCopy(pSeekString)[0] == 0) {
-      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID, "error: seek string invalid in veskorFindEntry()");
-    }
+    checkSearchArguments(call, "veskorFindEntry", pWKBName, pAKBName, pWAName, mode, pMaxNumberHits, pSeekString);
     searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, mode != 0 ? pWAName : nullptr);
     const char* seekText = latin1SeekText(call, pSeekString);
     return entryHitList(call, kbase_findEntries(seekText, objects.akb, objects.wkb, objects.wa, mode, split,
@@ -150,20 +156,7 @@ extern "C" VESKOR_EXPORT veskorDocumentSearchHits* veskorFindDocument(int connec
   return veskorCall("veskorFindDocument", connectionID, [&](veskorCall_t& call) -> veskorDocumentSearchHits* {
     int32_t mode = normalisedAssociationMode(pAssociationMode);
     int32_t split = normalisedSplitFlag(pSplitCompounds);
-    if (pWKBName == nullptr || pAKBName == nullptr) {
-      ORL_RAISE(kVeskorAPIGroup, 1, "error: pWKBName == NULL || pAKBName == NULL in veskorFindDocument()");
-    }
-    if (mode != 0 && pWAName == nullptr) {
-      ORL_RAISE(kVeskorAPIGroup, 1, "error: pWAName == NULL in veskorFindDocument()");
-    }
-    if (pSeekString == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pSeekString == NULL in veskorFindDocument()");
-    if (!isValidNumberOfHits(pMaxNumberHits)) {
-      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_NUMBER_OF_HITS,
-                "error: pMaxNumberHits <= 0 || pMaxNumberHits > VESKOR_MAX_NUMBER_RESULTS in veskorFindDocument()");
-    }
-    if (call.trimmedCopy(pSeekString)[0] == 0) {
-      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID, "error: seek string invalid in veskorFindDocument()");
-    }
+    checkSearchArguments(call, "veskorFindDocument", pWKBName, pAKBName, pWAName, mode, pMaxNumberHits, pSeekString);
     searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, mode != 0 ? pWAName : nullptr);
     const char* seekText = latin1SeekText(call, pSeekString);
     return documentHitList(call, kbase_seekFileSorted(seekText, objects.akb, objects.wkb, objects.wa, mode, split,
