@@ -99,20 +99,35 @@ veskorAPIState& veskorGlobalState() { return gState; }
 
 // ---- Entering and leaving --------------------------------------------------------------------
 
-int veskorEnterAPI() noexcept {
-  std::unique_lock<std::mutex> lock(gState.initMutex, std::defer_lock);
+int veskorStatusOfCurrentException(const char* context) noexcept {
   try {
-    lock.lock();
+    throw;
+  } catch (const orl::Exception& e) {
+    return veskorMapException(e.group(), e.code(), context);
+  } catch (const std::bad_alloc&) {
+    return veskorMapException(1, 1, context);
   } catch (...) {
     return VESKOR_ERROR_FATAL;
   }
+}
+
+bool veskorLockInitMutex(std::unique_lock<std::mutex>& lock) noexcept {
+  try {
+    lock.lock();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+int veskorEnterAPI() noexcept {
+  std::unique_lock<std::mutex> lock(gState.initMutex, std::defer_lock);
+  if (!veskorLockInitMutex(lock)) return VESKOR_ERROR_FATAL;
   if (!gState.isInitialized) return VESKOR_ERROR_NOT_INITIALIZED;
   try {
     referenceCounter_increment(gState.apiCallCounter);
-  } catch (const orl::Exception& e) {
-    return veskorMapException(e.group(), e.code(), kContextNone);
   } catch (...) {
-    return VESKOR_ERROR_FATAL;
+    return veskorStatusOfCurrentException(kContextNone);
   }
   return VESKOR_OK;
 }
@@ -120,10 +135,8 @@ int veskorEnterAPI() noexcept {
 int veskorLeaveAPI() noexcept {
   try {
     referenceCounter_decrement(gState.apiCallCounter);
-  } catch (const orl::Exception& e) {
-    return veskorMapException(e.group(), e.code(), kContextNone);
   } catch (...) {
-    return VESKOR_ERROR_FATAL;
+    return veskorStatusOfCurrentException(kContextNone);
   }
   return VESKOR_OK;
 }

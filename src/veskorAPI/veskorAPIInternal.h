@@ -118,6 +118,11 @@ void veskorPopEntireCleanupStack(uint8_t execute);
 // when the message is null or nothing could be stored.
 int veskorSetLatestError(int code, const char* message) noexcept;
 int veskorMapException(int32_t group, int32_t code, const char* context) noexcept;
+// The status of the exception being handled (call only inside a catch block): mapped for the
+// engine's exceptions and out of memory, VESKOR_ERROR_FATAL for anything else.
+int veskorStatusOfCurrentException(const char* context) noexcept;
+// Takes the initialisation mutex; false when it cannot be had.
+bool veskorLockInitMutex(std::unique_lock<std::mutex>& lock) noexcept;
 
 // New texts (orlMalloc), owned by the caller.
 char* veskorGetWorkingDirectory();

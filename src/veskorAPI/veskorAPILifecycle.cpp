@@ -7,22 +7,14 @@
 extern "C" VESKOR_EXPORT int veskorInit(void) {
   veskorAPIState& state = veskorGlobalState();
   std::unique_lock<std::mutex> lock(state.initMutex, std::defer_lock);
-  try {
-    lock.lock();
-  } catch (...) {
-    return VESKOR_ERROR_FATAL;
-  }
+  if (!veskorLockInitMutex(lock)) return VESKOR_ERROR_FATAL;
   if (state.isInitialized) return VESKOR_ERROR_ALREADY_INITIALIZED;
   orlExceptionsInit();
   int status = VESKOR_OK;
   try {
     veskorCreateRegistries(state);
-  } catch (const orl::Exception& e) {
-    status = veskorMapException(e.group(), e.code(), kContextNone);
-  } catch (const std::bad_alloc&) {
-    status = veskorMapException(1, 1, kContextNone);
   } catch (...) {
-    status = VESKOR_ERROR_FATAL;
+    status = veskorStatusOfCurrentException(kContextNone);
   }
   veskorSeedConnectionIDs(static_cast<unsigned>(std::time(nullptr)));
   if (status != VESKOR_OK) {
@@ -38,11 +30,7 @@ extern "C" VESKOR_EXPORT int veskorInit(void) {
 extern "C" VESKOR_EXPORT int veskorCleanup(void) {
   veskorAPIState& state = veskorGlobalState();
   std::unique_lock<std::mutex> lock(state.initMutex, std::defer_lock);
-  try {
-    lock.lock();
-  } catch (...) {
-    return VESKOR_ERROR_FATAL;
-  }
+  if (!veskorLockInitMutex(lock)) return VESKOR_ERROR_FATAL;
   if (!state.isInitialized) return VESKOR_ERROR_NOT_INITIALIZED;
   int status = VESKOR_OK;
   // Calls in progress finish first; new ones wait for the mutex and then find the library closed.
@@ -55,12 +43,8 @@ extern "C" VESKOR_EXPORT int veskorCleanup(void) {
   auto step = [&status](auto&& work) {
     try {
       work();
-    } catch (const orl::Exception& e) {
-      if (status == VESKOR_OK) status = veskorMapException(e.group(), e.code(), kContextNone);
-    } catch (const std::bad_alloc&) {
-      if (status == VESKOR_OK) status = veskorMapException(1, 1, kContextNone);
     } catch (...) {
-      if (status == VESKOR_OK) status = VESKOR_ERROR_FATAL;
+      if (status == VESKOR_OK) status = veskorStatusOfCurrentException(kContextNone);
     }
   };
   step([] { veskorCloseAllKBs(); });
