@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "germanWordList.h"
 #include "veskorKernel/knowledgeBase.h"
 
 namespace {
@@ -154,25 +155,10 @@ Corpus* germanCorpus() {
   static bool tried = false;
   if (tried) return corpus.get();
   tried = true;
-  std::ifstream in("/usr/share/dict/ngerman");
-  if (!in) return nullptr;
+  std::vector<std::string> words = veskorbench::loadGermanWordList();
+  if (words.empty()) return nullptr;
   corpus = std::make_unique<Corpus>();
-  for (std::string line; std::getline(in, line);) {
-    std::string latin1;
-    bool representable = true;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      unsigned char c = static_cast<unsigned char>(line[i]);
-      if (c < 0x80) {
-        latin1 += static_cast<char>(c);
-      } else if ((c == 0xC2 || c == 0xC3) && i + 1 < line.size()) {
-        latin1 += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(line[++i]) & 0x3F));
-      } else {
-        representable = false;
-        break;
-      }
-    }
-    if (representable && !latin1.empty()) corpus->words.push_back(latin1);
-  }
+  corpus->words = std::move(words);
   corpus->seeks = seekTexts(corpus->words);
   corpus->kb = build(corpus->words);
   return corpus.get();

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <random>
@@ -18,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "germanWordList.h"
 #include "veskor/veskorAPI.h"
 
 namespace {
@@ -193,8 +193,8 @@ void BM_CompareDocument(benchmark::State& state) {
 class GermanWordList {
  public:
   GermanWordList() {
-    std::ifstream in("/usr/share/dict/ngerman");
-    if (!in) return;
+    std::vector<std::string> words = veskorbench::loadGermanWordList();
+    if (words.empty()) return;
     dir_ = std::filesystem::temp_directory_path() / "veskor-search-bench-ngerman";
     std::filesystem::create_directories(dir_);
     check(veskorOpenConnection(&connection_), "veskorOpenConnection");
@@ -204,9 +204,7 @@ class GermanWordList {
     check(veskorCreateKBFile(connection_, (dir_ / "empty.kb").string().c_str(), 1, 0, 1), "veskorCreateKBFile");
     check(veskorOpenKB(connection_, (dir_ / "empty.kb").string().c_str(), "nowords"), "veskorOpenKB");
     std::size_t count = 0;
-    for (std::string line; std::getline(in, line);) {
-      std::string word = latin1(line);
-      if (word.empty()) continue;
+    for (std::string& word : words) {
       // A few entries of the list are no words to the engine (digits or punctuation only): status 11.
       int status = veskorAddEntry(connection_, nullptr, "ngerman", word.c_str(), word.c_str());
       if (status == VESKOR_ERROR_ENTRY_NOT_VALID) continue;
@@ -234,20 +232,6 @@ class GermanWordList {
   std::vector<std::string> seeks_;
 
  private:
-  static std::string latin1(const std::string& utf8) {
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-      unsigned char c = static_cast<unsigned char>(utf8[i]);
-      if (c < 0x80) {
-        out += static_cast<char>(c);
-      } else if ((c == 0xC2 || c == 0xC3) && i + 1 < utf8.size()) {
-        out += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
-      } else {
-        return {};  // not representable in Latin-1
-      }
-    }
-    return out;
-  }
   std::filesystem::path dir_;
 };
 
