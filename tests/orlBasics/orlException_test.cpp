@@ -9,18 +9,11 @@
 
 #include "orlBasics/scopeGuard.h"
 #include "orlBasics/vector.h"
+#include "support/raises.h"
 
 namespace {
 
-orl::Exception caught(void (*raise)()) {
-  try {
-    raise();
-  } catch (const orl::Exception& e) {
-    return e;
-  }
-  ADD_FAILURE() << "nothing was raised";
-  return orl::Exception(0, 0, "");
-}
+using veskortest::raisedBy;
 
 TEST(OrlException, RaiseAppendsLocationSuffixRelativeToSourceRoot) {
   int line = 0;
@@ -40,7 +33,7 @@ TEST(OrlException, RaiseAppendsLocationSuffixRelativeToSourceRoot) {
 
 TEST(OrlException, SourcePathsInsideTheTreeAreRelative) {
   // No build-machine directory may show in a message raised by the engine's own sources.
-  orl::Exception e = caught([] { vector_create(0, 0, 0); });
+  orl::Exception e = raisedBy([] { vector_create(0, 0, 0); });
   EXPECT_EQ(e.group(), 4000);
   EXPECT_NE(e.message().find("\nin file \"orlBasics/vector.cpp\" line "), std::string::npos) << e.message();
 }
