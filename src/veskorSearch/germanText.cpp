@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "orlBasics/orlMemory.h"
+#include "veskorKernel/languageDependend.h"
 
 bool isGermanLetter(int c) {
   switch (static_cast<unsigned char>(c)) {
@@ -57,16 +58,8 @@ void convertDosUmlautsInPlace(char* text) {
 }
 
 unsigned char toUpperGerman(unsigned char c) {
-  switch (c) {
-    case 0xE4:
-      return 0xC4;
-    case 0xF6:
-      return 0xD6;
-    case 0xFC:
-      return 0xDC;
-    default:
-      return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-  }
+  // The same rule as the knowledge bases' own upper-casing, so that texts prepared here match.
+  return upperCaseGermanByte(c);
 }
 
 void toUpperGermanInPlace(char* text) {
