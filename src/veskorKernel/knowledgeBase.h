@@ -53,6 +53,8 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
                             const void* pSyntacticFeatures, double pValue);
 // Deletes the entries whose key matches (mode 1 prefix, 0 suffix, other exact).
 void knowledgeBase_deleteEntry(knowledgeBase* pThis, const char* pPrimaryKey, int32_t pMatchMode);
+// The entries a search can find; deleted ones leave holes until defragmentation, which do not count.
+int32_t knowledgeBase_getNumberEntries(const knowledgeBase* pThis);
 // Similarity search, best first; 1 to 10000 results.
 knowledgeBaseResultList* knowledgeBase_find(const knowledgeBase* pThis, const char* pSeekString,
                                             int32_t pNumberResults);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <numeric>
 #include <string>
+#include <utility>
 
 #include "orlBasics/orlText.h"
 #include "veskorSearch/candidateLists.h"
@@ -93,8 +94,11 @@ std::vector<findEntriesResult> entriesByKernel(const char* text, const knowledge
   orl::KnowledgeBaseResultListPtr hits(knowledgeBase_find(akb, text, numberHits));
   std::vector<findEntriesResult> results;
   for (int32_t i = 0; i < knowledgeBaseResultList_getNumberElements(hits.get()); ++i) {
-    const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(hits.get(), i);
-    results.push_back({orl::OwnedText(orlStrdup(hit->primaryKey)), static_cast<float>(hit->confidence)});
+    // The list's copies of key and text are taken over rather than copied again.
+    knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(hits.get(), i);
+    results.push_back({orl::OwnedText(std::exchange(hit->primaryKey, nullptr)),
+                       static_cast<float>(hit->confidence),
+                       orl::OwnedText(std::exchange(hit->text, nullptr))});
   }
   return results;
 }
@@ -116,9 +120,10 @@ std::vector<findEntriesResult> bestSentences(const std::vector<sentenceHit>& sen
   results.reserve(wanted);
   for (std::size_t i = 0; i < taken; ++i) {
     const sentenceHit& hit = sentences[order[i]];
-    results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), hit.score});
+    results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), hit.score,
+                       orl::OwnedText(hit.text != nullptr ? orlStrdup(hit.text) : nullptr)});
   }
-  while (results.size() < wanted) results.push_back({nullptr, 0.0f});
+  while (results.size() < wanted) results.push_back({nullptr, 0.0f, nullptr});
   return results;
 }
 

@@ -38,7 +38,8 @@ void akbSearch_find(const knowledgeBase* akb, const char* text, int32_t numberRe
   out.reserve(static_cast<std::size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     const auto& hit = orl::vectorAt<featureSpaceSearchHit>(found.get(), i);
-    out.push_back({hit.indexOfHit, entryList_getEntry(akb->entryList, hit.indexOfHit)->primaryKey, hit.confidence});
+    const entry* e = entryList_getEntry(akb->entryList, hit.indexOfHit);
+    out.push_back({hit.indexOfHit, e->primaryKey, hit.confidence, e->text});
   }
 }
 
@@ -56,7 +57,7 @@ void sentenceHitCollector::add(const akbHit& hit, float candidateScore, int32_t 
   auto contribution = static_cast<float>(candidateScore * hit.confidence / numberLists_);
   std::size_t position = positionOf(hit);
   if (position == hits_.size()) {
-    hits_.push_back({hit.primaryKey, contribution, {{wordIndex, contribution}}});
+    hits_.push_back({hit.primaryKey, contribution, {{wordIndex, contribution}}, hit.text});
     return;
   }
   sentenceHit& sentence = hits_[position];

@@ -16,6 +16,7 @@ struct akbHit {
   int32_t index;           // the entry's index in the AKB
   const char* primaryKey;  // the entry's own key: valid while the AKB is unchanged
   double confidence;
+  const char* text = nullptr;  // the entry's stored text, null when the AKB keeps none; valid as the key
 };
 
 // knowledgeBase_find's ranking and confidences, without copying the entries: only the keys are
@@ -31,6 +32,8 @@ struct sentenceHit {
   const char* primaryKey;  // the entry's own key: valid while the AKB is unchanged
   float score;
   std::vector<wordScore> wordScores;  // one per seek word that contributed
+  // The stored text of the entry first met under the key (null when the AKB keeps none); valid as the key.
+  const char* text = nullptr;
 };
 
 // Collects candidate hits in search order. Each seek word contributes its best hit once per

@@ -6,12 +6,21 @@
 #include "failure.h"
 
 namespace veskorcli {
+namespace {
+
+// The engine's read and write errors of its file streams (group 5000, codes 3 and 4).
+constexpr int streamWriteError = 500003;
+constexpr int streamReadError = 500004;
+
+}  // namespace
 
 int exitCodeForStatus(int status) {
   switch (status) {
     case VESKOR_ERROR_FILE:
     case VESKOR_ERROR_FILENAME:
     case VESKOR_ERROR_FILEFORMAT:
+    case streamWriteError:
+    case streamReadError:  // a file that ends too early
       return exitFile;
     default:
       return exitEngine;
@@ -78,6 +87,12 @@ OpenKb::~OpenKb() {
 
 void OpenKb::save() {
   engine_.check(veskorSaveKB(engine_.connection(), name_.c_str()));
+}
+
+veskorKBInfo OpenKb::info() const {
+  veskorKBInfo info{};
+  engine_.check(veskorGetKBInfo(engine_.connection(), name_.c_str(), &info));
+  return info;
 }
 
 OpenWa::OpenWa(const Engine& engine, const std::string& fileName, std::string name)
