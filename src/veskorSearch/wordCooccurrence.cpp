@@ -4,8 +4,9 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "orlBasics/orlText.h"
+#include "kazlib/hash.h"
 #include "veskorKernel/entryList.h"
+#include "veskorKernel/featureSpace.h"
 #include "veskorSearch/associatorWords.h"
 
 namespace {
@@ -26,21 +27,32 @@ struct sentenceWords {
   }
 };
 
+// The words of every sentence, read from the feature space: a document knowledge base keeps no
+// entry texts, only the words (features) of each sentence.
 sentenceWords readSentences(const knowledgeBase* akb, const knowledgeBase* wkb) {
   sentenceWords result;
   const entryList* entries = akb->entryList;
-  for (int32_t i = 0; i <= entryList_getMaxIndex(entries); ++i) {
-    if (!entryList_isValidEntry(entries, i)) continue;
-    const char* text = entryList_getEntry(entries, i)->text;
-    if (text == nullptr) continue;
-    std::vector<int32_t> ids;
-    const char* end = nullptr;
-    for (const char* start = orlNextWord(text, &end); start != nullptr; start = orlNextWord(end, &end)) {
-      std::string word = associatorWord_prepare(std::string(start, end).c_str());
-      if (word.empty()) continue;
-      std::string form = associatorWord_storedForm(wkb, word);
-      ids.push_back(result.idOf(std::move(form), std::move(word)));
+  std::vector<std::vector<int32_t>> wordsOf(static_cast<std::size_t>(entryList_getMaxIndex(entries) + 1));
+  hash_scan_t scan;
+  hash_scan_begin(&scan, akb->featureSpace->features);
+  for (hnode_t* node = hash_scan_next(&scan); node != nullptr; node = hash_scan_next(&scan)) {
+    const auto* feature = static_cast<const featureRecord*>(hnode_get(node));
+    std::string word = associatorWord_prepare(feature->text);
+    if (word.empty()) continue;
+    std::string form = associatorWord_storedForm(wkb, word);
+    const int32_t id = result.idOf(std::move(form), std::move(word));
+    for (int32_t k = 0; k < feature->set.count; ++k) {
+      const int32_t sentence = feature->set.indices[k];
+      // A deleted sentence may stay in the postings until the next defragmentation.
+      if (sentence < 0 || static_cast<std::size_t>(sentence) >= wordsOf.size() ||
+          !entryList_isValidEntry(entries, sentence)) {
+        continue;
+      }
+      wordsOf[static_cast<std::size_t>(sentence)].push_back(id);
     }
+  }
+  for (std::vector<int32_t>& ids : wordsOf) {
+    // Features that differ only in what preparation drops ("HONIG" and "(HONIG") are one word.
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
     if (ids.empty()) continue;
