@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -303,6 +305,40 @@ TEST(AnnSparseUpdate, NetworksThatWakeSilentNeuronsRunTheFullUpdate) {
   orl::WordAssociatorPtr wa = load(dir.file("awake"));
   const WordWeights words({{"a", 1.0}});
   EXPECT_EQ(bitsOf(wordAssociator_computeAssociations(wa.get(), words.get(), nullptr, 1)).size(), 2u);
+}
+
+// Computations on one word associator under shared access each keep their own state.
+TEST(AnnSparseUpdateConcurrency, ThreadsShareOneBuiltAssociator) {
+  TempDir dir;
+  std::vector<std::string> words;
+  std::vector<wordAssociatorLink> links;
+  for (int32_t i = 0; i < 300; ++i) words.push_back(wordOf(i));
+  for (int32_t i = 0; i < 300; ++i) {
+    links.push_back({i, (i + 1) % 300, 1.0 + i % 7});
+    links.push_back({i, (i + 17) % 300, 2.0});
+  }
+  wordAssociator_build(dir.file("wa").c_str(), words, links, {});
+  orl::WordAssociatorPtr wa = load(dir.file("wa"));
+  ASSERT_TRUE(annSparseIndex_isUsable(wa->sparseIndex.get()));
+  const auto compute = [&wa](int32_t first, int32_t iterations) {
+    const WordWeights query({{wordOf(first), 1.0}, {wordOf((first + 100) % 300), 0.75}});
+    return bitsOf(wordAssociator_computeAssociations(wa.get(), query.get(), nullptr, iterations));
+  };
+  std::vector<std::vector<std::pair<std::string, uint64_t>>> expected;
+  for (int32_t first = 0; first < 300; first += 10) expected.push_back(compute(first, 1 + first % 3));
+  std::vector<std::thread> threads;
+  std::atomic<int> mismatches{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 5; ++round) {
+        for (int32_t first = t * 10; first < 300; first += 10) {
+          if (compute(first, 1 + first % 3) != expected[static_cast<std::size_t>(first / 10)]) ++mismatches;
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 }  // namespace
