@@ -1,5 +1,8 @@
 // Building word associators from word pairs or from the sentences of a document knowledge base,
 // optionally registering their words in a word knowledge base.
+#include <algorithm>
+#include <climits>
+
 #include "veskor/veskorExt.h"
 #include "veskorANN/wordAssociatorBuilder.h"
 #include "veskorAPI/veskorAPIInternal.h"
@@ -35,7 +38,6 @@ void build(const char* path, const wordAssociatorGraph& graph, knowledgeBase* wk
     ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID, "error: no pair of words to link in ",
               function, "()");
   }
-  wordAssociatorInput_checkNumberWords(graph.words().size(), function);
   int registered = 0;
   wordAssociator_build(path, graph.words(), graph.links(), [&] {
     if (wkb == nullptr) return;
@@ -43,7 +45,8 @@ void build(const char* path, const wordAssociatorGraph& graph, knowledgeBase* wk
   });
   if (info != nullptr) {
     info->numberWords = static_cast<int>(graph.words().size());
-    info->numberLinks = static_cast<int>(graph.links().size());
+    // A document knowledge base can pair more words than an int counts; the files hold them all.
+    info->numberLinks = static_cast<int>(std::min<std::size_t>(graph.links().size(), INT_MAX));
     info->numberRegisteredWords = registered;
   }
 }
@@ -108,7 +111,7 @@ extern "C" VESKOR_EXPORT int veskorBuildWAFromDocuments(int connectionID, const 
                 "error: invalid feature type of knowledge base in veskorBuildWAFromDocuments()");
     }
     requireWordKB(wkb, kFunction);
-    wordAssociatorGraph graph;
+    wordAssociatorGraph graph(kFunction);
     for (const cooccurringPair& pair : wordCooccurrence_strongestPairs(akb, wkb, pMinCount, pNeighbours)) {
       graph.link(graph.wordIndex(pair.first.form, pair.first.spelling),
                  graph.wordIndex(pair.second.form, pair.second.spelling), pair.weight);

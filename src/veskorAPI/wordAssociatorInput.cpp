@@ -32,9 +32,8 @@ std::string preparedWord(const char* text, int index, const char* field, bool le
                          int* pBadPair) {
   std::string word = associatorWord_prepare(text);
   if (word.empty() && !lenient) {
-    if (pBadPair != nullptr) *pBadPair = index;
-    ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID, "error: pPairs[", index, "]", field, " \"",
-              text, "\" is not a word of letters in ", function, "()");
+    badPair(index, pBadPair, function, field,
+            ("\"" + std::string(text) + "\" is not a word of letters").c_str());
   }
   return word;
 }
@@ -42,6 +41,10 @@ std::string preparedWord(const char* text, int index, const char* field, bool le
 }  // namespace
 
 int32_t wordAssociatorGraph::wordIndex(const std::string& form, const std::string& spelling) {
+  auto found = indices_.find(form);
+  if (found != indices_.end()) return found->second;
+  // Indices are int32, as the word table counts them.
+  wordAssociatorInput_checkNumberWords(forms_.size() + 1, function_);
   auto [it, added] = indices_.emplace(form, static_cast<int32_t>(forms_.size()));
   if (added) {
     forms_.push_back(form);
@@ -61,10 +64,10 @@ int64_t wordAssociatorGraph::link(int32_t a, int32_t b, double weight) {
   return static_cast<int64_t>(it->second);
 }
 
-wordAssociatorGraph wordAssociatorInput_fromPairs(const veskorWordPair* pPairs, int pNumberPairs, bool lenient,
-                                                  const knowledgeBase* pWKB, const char* pFunction, int* pBadPair,
-                                                  int* pSkipped) {
-  wordAssociatorGraph graph;
+wordAssociatorGraph wordAssociatorInput_fromPairs(const veskorWordPair* pPairs, int pNumberPairs,
+                                                  bool lenient, const knowledgeBase* pWKB,
+                                                  const char* pFunction, int* pBadPair, int* pSkipped) {
+  wordAssociatorGraph graph(pFunction);
   std::vector<int> origins;  // link index -> the pair that made it
   int skipped = 0;
   for (int i = 0; i < pNumberPairs; ++i) {

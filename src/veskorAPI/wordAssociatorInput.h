@@ -14,8 +14,12 @@
 
 class wordAssociatorGraph {
  public:
+  // pFunction names the exported function in messages.
+  explicit wordAssociatorGraph(const char* pFunction) : function_(pFunction) {}
+
   // The index of the word of that stored form (associatorWord_storedForm), added with the
-  // spelling when new.
+  // spelling when new; VESKOR_ERROR_OUT_OF_BOUNDS when that would make more words than a word
+  // table counts.
   int32_t wordIndex(const std::string& form, const std::string& spelling);
   // Links two words. A pair linked before keeps its first link, with the higher of the two
   // weights, and the result is the index of that link; a new link gives -1.
@@ -28,6 +32,7 @@ class wordAssociatorGraph {
   const std::vector<wordAssociatorLink>& links() const { return links_; }
 
  private:
+  const char* function_;
   std::vector<std::string> forms_;
   std::vector<std::string> spellings_;
   std::unordered_map<std::string, int32_t> indices_;
