@@ -27,8 +27,8 @@ struct annSparseIndex {
   std::vector<int32_t> targets;
 };
 
-// Never fails for a network the loader accepted or the builder made; an index that is not usable
-// merely makes computations take the full update.
+// Fails only when memory runs out; a network the sparse update cannot serve gives an index that is
+// not usable, and computations then take the full update.
 annSparseIndex* annSparseIndex_create(const annNetwork* pNetwork, int32_t pLayer);
 void annSparseIndex_free(annSparseIndex* pThis) noexcept;
 bool annSparseIndex_isUsable(const annSparseIndex* pThis);
