@@ -119,8 +119,18 @@ _BY_STATUS = {
     13: ArgumentError,  # out of bounds
     18: KindError,  # feature type
     19: ClosedError,  # a word associator the engine no longer knows
-    101: OutOfMemoryError,
+    # Unlisted failures come as 100 * group + code.
+    101: OutOfMemoryError,  # group 1: memory
+    1607: FileError,  # word associator: the file's state cannot be read
+    1608: FileError,  # word associator: the file changed since it was loaded or saved
+    1609: FormatError,  # word associator: wrong tag or version
+    500003: FileError,  # streams: write error
+    500004: FormatError,  # streams: the file ends before its data do
 }
+
+
+for _error in __all__:  # shown and pickled under the package's name
+    globals()[_error].__module__ = "veskor"
 
 
 def _engine_error(status: int, message: str, location: Optional[str]) -> Error:

@@ -260,3 +260,7 @@ def _open_empty_words() -> _core.KnowledgeBaseHandle:
                 _core.create_kb_file(path, 2)
                 _empty_words_handle = _core.KnowledgeBaseHandle.open(path)
         return _empty_words_handle
+
+
+for _class in (KnowledgeBase, WordAssociator):
+    _class.__module__ = "veskor"
