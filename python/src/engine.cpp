@@ -70,11 +70,12 @@ py::str latin1(std::string_view text) {
 
 }  // namespace
 
-std::shared_mutex& forkGate() {
-  // Never destroyed: ending threads may still pass it while the process exits.
-  static auto* gate = new std::shared_mutex;
-  return *gate;
-}
+namespace {
+// Never destroyed: ending threads may still pass it while the process exits.
+std::shared_mutex* gForkGate = new std::shared_mutex;
+}  // namespace
+
+std::shared_mutex& forkGate() { return *gForkGate; }
 
 int connection() {
   if (tConnection >= 0 && gState == EngineState::running) return tConnection;
@@ -131,8 +132,10 @@ void beforeFork() {
 void afterForkInParent() { forkGate().unlock(); }
 
 void afterForkInChild() {
-  // The forking thread is the child's only thread and holds the gate; its connection stays valid.
-  forkGate().unlock();
+  // The child's only thread is the one that forked, and its connection stays valid. The gate is
+  // made anew rather than unlocked: threads of the parent that were waiting for it are counted in
+  // its state, and the child does not have them. The old one is left as it is.
+  gForkGate = new std::shared_mutex;
 }
 
 }  // namespace veskorpy

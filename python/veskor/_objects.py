@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import os
-import tempfile
 import threading
 import warnings
 from typing import Iterable, List, Optional, Tuple, Union
@@ -251,16 +250,40 @@ def _empty_words() -> _core.KnowledgeBaseHandle:
     return _open_empty_words()
 
 
+def _new_empty_words_lock() -> None:
+    # A thread of the parent may hold the lock while the engine makes the empty base, and no such
+    # thread exists in a forked child.
+    global _empty_words_lock
+    _empty_words_lock = threading.Lock()
+
+
+os.register_at_fork(after_in_child=_new_empty_words_lock)
+
+
 def _open_empty_words() -> _core.KnowledgeBaseHandle:
     global _empty_words_handle
     with _empty_words_lock:
         if _empty_words_handle is None or _empty_words_handle.closed:
-            with tempfile.TemporaryDirectory(prefix="veskor-") as directory:
-                path = os.path.join(directory, "words.kb")
+            directory = _private_directory()
+            path = os.path.join(directory, "words.kb")
+            try:
                 _core.create_kb_file(path, 2)
                 _empty_words_handle = _core.KnowledgeBaseHandle.open(path)
+            finally:
+                for leftover in os.listdir(directory):
+                    os.unlink(os.path.join(directory, leftover))
+                os.rmdir(directory)
         return _empty_words_handle
 
 
-for _class in (KnowledgeBase, WordAssociator):
-    _class.__module__ = "veskor"
+def _private_directory() -> str:
+    # Not the tempfile module: its first use takes a lock while it writes test files, and a child
+    # forked meanwhile by another thread would wait for that lock for ever.
+    base = next((os.environ[v] for v in ("TMPDIR", "TEMP", "TMP") if os.environ.get(v)), "/tmp")
+    while True:
+        directory = os.path.join(base, f"veskor-{os.getpid()}-{os.urandom(6).hex()}")
+        try:
+            os.mkdir(directory, 0o700)
+            return directory
+        except FileExistsError:
+            continue

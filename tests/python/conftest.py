@@ -31,6 +31,16 @@ def sample_documents():
     return [(p.stem, p.read_text(encoding="utf-8")) for p in sorted((SAMPLE_DIR / "docs").glob("*.txt"))]
 
 
+def word(number):
+    """A made-up word of its own for each number (the engine ignores digits)."""
+    letters = ""
+    while True:
+        number, digit = divmod(number, 20)
+        letters += "bcdfghjklmnpqrstvwxz"[digit]
+        if number == 0:
+            return "Wort" + letters + "a"
+
+
 def run_tool(*args, cwd):
     """Runs the veskor tool; its JSON output parsed when --json is among the arguments."""
     result = subprocess.run([str(BIN_DIR / "veskor"), *map(str, args)], cwd=cwd, capture_output=True,

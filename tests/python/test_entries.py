@@ -3,21 +3,11 @@
 import pickle
 
 import pytest
-from conftest import run_tool, sample_entries
+from conftest import run_tool, sample_entries, word
 
 import veskor
 
 QUERIES = ["Rotenburg Tauber", "Göttingen Adlerweg", "Schillerstrasse Hamburg", "Kaffe Bohnen", "münchen"]
-
-
-def word(number):
-    """A word of its own for each number (the engine ignores digits)."""
-    letters = ""
-    while True:
-        number, digit = divmod(number, 20)
-        letters += "bcdfghjklmnpqrstvwxz"[digit]
-        if number == 0:
-            return "Wort" + letters + "a"
 
 
 def test_sample_data_gives_the_same_hits_as_the_tool(places, tmp_path):
