@@ -66,3 +66,11 @@ endif()
 add_library(python_bench_c SHARED ${CMAKE_SOURCE_DIR}/bench/python_bench_c.c)
 target_compile_options(python_bench_c PRIVATE -Wall -Wextra -Wpedantic -Werror)
 target_link_libraries(python_bench_c PRIVATE veskoreng)
+
+# Installing the package with cmake --install and with pip; as for the C install test, only plain
+# builds run it.
+if(VESKOR_SANITIZE STREQUAL "")
+  add_test(NAME python_install COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/python.sh ${CMAKE_BINARY_DIR}
+    ${Python_EXECUTABLE})
+  set_tests_properties(python_install PROPERTIES TIMEOUT 900)
+endif()
