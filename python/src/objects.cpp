@@ -162,11 +162,7 @@ void OpenObject::close(bool saveChanges, bool force) {
   if (!isOpen()) return;
   if (saveChanges && changed() && (force || !inherited())) save();
   if (!open_.exchange(false)) return;
-  // The list may hold the last reference but one; keep this object alive to the end.
-  std::shared_ptr<OpenObject> self;
-  for (const auto& object : openObjects()) {
-    if (object.get() == this) self = object;
-  }
+  // The caller holds this object (the Python handle, or closeAll's copy of the list).
   forget(this);
   const int id = connection();
   // Waits for calls of other threads that still use the object.

@@ -80,6 +80,8 @@ def create(path: PathArg, kind: str = "entries", *, overwrite: bool = False, err
         code = KINDS.index(kind)
     except ValueError:
         raise ValueError(f"kind must be one of {', '.join(KINDS)}, not {kind!r}") from None
+    if errors not in ("strict", "replace"):
+        raise ValueError(f"errors must be 'strict' or 'replace', not {errors!r}")
     if not overwrite and _os.path.lexists(path):
         raise ExistingFileError(f"{_os.fsdecode(path)}: file exists (overwrite=True replaces it)", 4)
     _core.create_kb_file(path, code)
@@ -92,7 +94,7 @@ def open(path: PathArg, *, errors: str = "strict") -> KnowledgeBase:  # noqa: A0
     errors: what a character outside Latin-1 in a str argument does: "strict" raises
     :class:`TextError` naming it and its position, "replace" stores it as '?'.
     """
-    handle = _open(_core.KnowledgeBaseHandle.open, path)
+    handle = _missing_file_checked(_core.KnowledgeBaseHandle.open, path)
     try:
         handle.errors = errors
     except BaseException:
@@ -103,17 +105,19 @@ def open(path: PathArg, *, errors: str = "strict") -> KnowledgeBase:  # noqa: A0
 
 def open_word_associator(path: PathArg) -> WordAssociator:
     """Opens a word associator (the name of its main file, as the engine's tools write it)."""
-    return WordAssociator(_open(_core.WordAssociatorHandle.open, path))
+    return WordAssociator(_missing_file_checked(_core.WordAssociatorHandle.open, path))
 
 
 def remove(path: PathArg) -> None:
     """Deletes a knowledge-base file (refusing anything that is not a file)."""
-    _core.remove_kb_file(path)
+    _missing_file_checked(_core.remove_kb_file, path)
 
 
-def _open(opener, path):
+def _missing_file_checked(call, path):
+    # The engine reports a missing file as any other file error; Python programs look for
+    # FileNotFoundError.
     try:
-        return opener(path)
+        return call(path)
     except FileError as error:
         if type(error) is FileError and not _os.path.lexists(path):
             raise MissingFileError(error.message, error.status, error.location) from None

@@ -160,8 +160,11 @@ def test_create_kinds_and_existing_files(tmp_path):
     kb.close()
     veskor.remove(tmp_path / "x.kb")
     assert not (tmp_path / "x.kb").exists()
-    with pytest.raises(veskor.FileError):
+    with pytest.raises(veskor.MissingFileError):
         veskor.remove(tmp_path / "x.kb")
+    with pytest.raises(ValueError, match="errors must be"):
+        veskor.create(tmp_path / "y.kb", errors="ignore")
+    assert not (tmp_path / "y.kb").exists()
 
 
 def test_paths_are_absolute_and_relative_ones_follow_the_working_directory(tmp_path, monkeypatch):
