@@ -267,6 +267,8 @@ std::size_t KnowledgeBase::addMany(py::handle pairs, py::handle words, bool skip
       }
     }
     if (chunk.size() < kChunk) return added;
+    // Lets Ctrl-C end a long run between chunks; what was added stays.
+    if (PyErr_CheckSignals() != 0) throw py::error_already_set();
   }
 }
 

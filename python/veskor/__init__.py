@@ -18,7 +18,6 @@ from __future__ import annotations
 
 import atexit
 import os as _os
-from typing import Union
 
 from . import _core
 from ._core import DocumentHit, Hit, Sentence
@@ -141,4 +140,3 @@ _os.register_at_fork(
     after_in_child=_core.after_fork_in_child,
 )
 
-del Union

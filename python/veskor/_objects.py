@@ -18,7 +18,6 @@ __all__ = ["KnowledgeBase", "WordAssociator"]
 
 class _OpenObject:
     __slots__ = ("_handle", "__weakref__")
-    _what = "object"
 
     def __init__(self, handle: _core.OpenObject) -> None:
         self._handle = handle
@@ -49,6 +48,7 @@ class _OpenObject:
         return self
 
     def __bool__(self) -> bool:
+        # True even when empty: truth must not change once len() counts entries.
         return True
 
     def __repr__(self) -> str:
@@ -80,7 +80,6 @@ class KnowledgeBase(_OpenObject):
     """
 
     __slots__ = ()
-    _what = "knowledge base"
 
     @property
     def errors(self) -> str:
@@ -198,7 +197,6 @@ class WordAssociator(_OpenObject):
     """
 
     __slots__ = ()
-    _what = "word associator"
 
     def close(self) -> None:
         """Closes the word associator. Closing again does nothing."""
