@@ -72,7 +72,7 @@ def compare_passes(kb, c_pass, raw_queries, queries, n: int, rounds: int):
     from veskor import _objects
 
     python_pass(kb, queries, n)  # warm, untimed
-    words_name = _objects._empty_words().name.encode()
+    words_name = (_objects._empty_words_handle or _objects._open_empty_words()).name.encode()
     kb_name = kb._handle.name.encode()
     c_queries = (ctypes.c_char_p * len(raw_queries))(*raw_queries)
     c_times, py_times = [], []

@@ -19,7 +19,7 @@ from __future__ import annotations
 import atexit
 import os as _os
 
-from . import _core
+from . import _core, _objects
 from ._core import DocumentHit, Hit, Sentence
 from ._errors import (
     ArgumentError,
@@ -128,6 +128,7 @@ def _shutdown() -> None:
     try:
         _core.close_all()
     finally:
+        _objects._forget_empty_words()
         _core.shutdown()
 
 

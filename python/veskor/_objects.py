@@ -146,10 +146,10 @@ class KnowledgeBase(_OpenObject):
         (without it, every word is searched as it is); ``associator`` adds associated words
         (``associate`` defaults to whether an associator is given) and ``split`` splits compounds.
         """
-        h = self._handle
-        if words is None and associator is None:
-            return h.find(text, n, _empty_words(), None, 1 if associate else 0, 1 if split else 0)
-        return h.find(text, n, *_search_objects(words, associator, associate), 1 if split else 0)
+        if words is None and associator is None:  # the common case, kept short
+            return self._handle.find(text, n, _empty_words_handle or _open_empty_words(), None,
+                                     1 if associate else 0, 1 if split else 0)
+        return self._handle.find(text, n, *_search_objects(words, associator, associate), 1 if split else 0)
 
     def find_documents(
         self,
@@ -219,7 +219,9 @@ def _handle_or_none(kb: Optional[KnowledgeBase], what: str):
 
 
 def _words_handle(words: Optional[KnowledgeBase]):
-    return _empty_words() if words is None else _handle_or_none(words, "words")
+    if words is None:
+        return _empty_words_handle or _open_empty_words()
+    return _handle_or_none(words, "words")
 
 
 def _search_objects(words, associator, associate):
@@ -236,16 +238,15 @@ def _search_objects(words, associator, associate):
 
 # The engine needs a word knowledge base in every search. Without one from the caller, searches
 # get an empty one: every seek word is then searched as it is. Its file is removed at once; it is
-# never changed, so never saved.
+# never changed, so never saved. It stays open until interpreter exit (see _forget_empty_words).
 _empty_words_lock = threading.Lock()
 _empty_words_handle: Optional[_core.KnowledgeBaseHandle] = None
 
 
-def _empty_words() -> _core.KnowledgeBaseHandle:
-    handle = _empty_words_handle
-    if handle is not None and not handle.closed:
-        return handle
-    return _open_empty_words()
+def _forget_empty_words() -> None:
+    """Drops the empty word knowledge base once exit has closed it."""
+    global _empty_words_handle
+    _empty_words_handle = None
 
 
 def _new_empty_words_lock() -> None:
@@ -261,7 +262,7 @@ os.register_at_fork(after_in_child=_new_empty_words_lock)
 def _open_empty_words() -> _core.KnowledgeBaseHandle:
     global _empty_words_handle
     with _empty_words_lock:
-        if _empty_words_handle is None or _empty_words_handle.closed:
+        if _empty_words_handle is None:
             directory = _private_directory()
             path = os.path.join(directory, "words.kb")
             try:
