@@ -135,6 +135,9 @@ def test_close_saves_changes_unless_told_not_to(tmp_path):
 def test_backup_and_defragment(places, tmp_path):
     places.delete("ort105")
     places.defragment()
+    with pytest.raises(veskor.FileError) as raised:
+        places.backup(tmp_path / "no-such-directory" / "copy.kb")
+    assert raised.value.status == 4
     places.backup(tmp_path / "copy.kb")
     copy = veskor.open(tmp_path / "copy.kb")
     assert "ort105" not in {h.key for h in copy.find("Rothenburg ob der Tauber", 5)}
