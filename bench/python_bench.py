@@ -8,8 +8,9 @@ veskorFindEntry in the same process and thread (build/lib/libpython_bench_c.so),
 passes after one untimed pass. Times are the thread's CPU time, which other processes on a busy
 machine disturb far less than wall-clock time; the Python overhead is the difference of the two
 medians. The same comparison on a knowledge base of the first 2,000 words, where the search itself
-is short, shows the overhead more precisely. Last, the queries from 1 and from 2 Python threads
-(wall-clock throughput; the load average is printed, since other work on the machine takes cores).
+is short, shows the overhead more precisely. Last, the queries from 1 and from 2 Python threads,
+and for comparison the C loop from 1 and 2 threads (wall-clock throughput; the load average is
+printed, since other work on the machine takes cores from both alike).
 
     PYTHONPATH=build/python /usr/bin/python3 bench/python_bench.py [--build build] [--rounds 7]
 """
@@ -97,14 +98,14 @@ def report(label: str, figures, rounds: int) -> None:
           f"(per-round differences {low * 1e6:.2f} .. {high * 1e6:.2f} us)")
 
 
-def threaded_rate(kb, queries: list[str], n: int, threads: int, passes: int) -> float:
-    """Queries per second with each thread running its own passes over all queries."""
+def threaded_rate(work_pass, count: int, threads: int, passes: int) -> float:
+    """Queries per second with each thread running its own passes over all count queries."""
     barrier = threading.Barrier(threads + 1)
 
     def work():
         barrier.wait()
         for _ in range(passes):
-            python_pass(kb, queries, n, time.perf_counter)
+            work_pass()
 
     workers = [threading.Thread(target=work) for _ in range(threads)]
     for worker in workers:
@@ -113,7 +114,7 @@ def threaded_rate(kb, queries: list[str], n: int, threads: int, passes: int) -> 
     start = time.perf_counter()
     for worker in workers:
         worker.join()
-    return threads * passes * len(queries) / (time.perf_counter() - start)
+    return threads * passes * count / (time.perf_counter() - start)
 
 
 def main() -> int:
@@ -130,6 +131,7 @@ def main() -> int:
         return 0
     sys.path.insert(0, os.path.join(os.path.abspath(args.build), "python"))
     import veskor
+    from veskor import _objects
 
     words = load_words()
     raw_queries = load_queries(args.queries)
@@ -159,11 +161,28 @@ def main() -> int:
                   f"load {loaded - built:.2f} s")
             report("whole list", compare_passes(kb, c_pass, raw_queries, queries, args.n, args.rounds), args.rounds)
 
+            # The same scaling of the C loop (ctypes calls it without the GIL) tells what the machine
+            # allows meanwhile.
             load = os.getloadavg()[0]
-            one = threaded_rate(kb, queries, args.n, 1, args.thread_passes)
-            two = threaded_rate(kb, queries, args.n, 2, args.thread_passes)
-            print(f"  find from Python threads (wall clock): 1 thread {one:.0f} queries/s, 2 threads {two:.0f} "
-                  f"queries/s: {two / one:.2f}x ({os.cpu_count()} cores, load average {load:.2f} before)")
+            c_queries = (ctypes.c_char_p * len(raw_queries))(*raw_queries)
+            words_name = (_objects._empty_words_handle or _objects._open_empty_words()).name.encode()
+            kb_name = kb._handle.name.encode()
+
+            def c_work():
+                c_pass(words_name, kb_name, c_queries, len(raw_queries), args.n, ctypes.byref(ctypes.c_long(0)))
+
+            def py_work():
+                python_pass(kb, queries, args.n, time.perf_counter)
+
+            rates = {}
+            for name, work in (("Python", py_work), ("C", c_work)):
+                for threads in (1, 2):
+                    rates[name, threads] = threaded_rate(work, len(queries), threads, args.thread_passes)
+            for name in ("Python", "C"):
+                one, two = rates[name, 1], rates[name, 2]
+                print(f"  {name} threads (wall clock): 1 thread {one:.0f} queries/s, 2 threads {two:.0f} queries/s: "
+                      f"{two / one:.2f}x")
+            print(f"  ({os.cpu_count()} cores, load average {load:.2f} before the thread test)")
     return 0
 
 
