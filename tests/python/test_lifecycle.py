@@ -38,6 +38,22 @@ def test_exit_saves_what_was_changed_and_left_open(tmp_path):
     assert str((tmp_path / "unchanged.kb").stat().st_mtime_ns) == (tmp_path / "mtime").read_text()
 
 
+def test_a_failing_save_at_exit_is_reported_and_the_others_are_saved(tmp_path):
+    result = run_python(textwrap.dedent("""
+        import os, time
+        import veskor
+        first = veskor.create("first.kb")
+        first.add("a", "Apfelbaum")
+        later = time.time() + 5
+        os.utime("first.kb", (later, later))    # changed behind the engine's back
+        second = veskor.create("second.kb")
+        second.add("b", "Birnbaum")
+    """), tmp_path)
+    assert "veskor.FileError" in result.stderr
+    assert keys(tmp_path / "second.kb", "Birnbaum") == {"b"}
+    assert keys(tmp_path / "first.kb", "Apfelbaum") == set()
+
+
 def test_a_collected_knowledge_base_is_saved_and_warned_about(tmp_path):
     result = python("""
         import warnings
