@@ -124,3 +124,13 @@ def test_word_associator_files(vehicles, tmp_path):
     with pytest.raises(veskor.Error) as raised:
         veskor.open_word_associator(tmp_path / "bad.wa")
     assert raised.value.status != 0
+
+
+def test_adding_entries_collects_their_words(tmp_path):
+    with veskor.create(tmp_path / "e.kb") as kb, veskor.create(tmp_path / "w.kb", "words") as words:
+        kb.add("k1", "Honigbiene Wabe", words=words)
+        kb.add_many([("k2", "Imkerei")], words=words)
+        kb.add("k3", "Blütenstaub")
+        assert words.find("Honigbiene", 1)[0].confidence == 1.0
+        assert words.find("Imkerei", 1)[0].confidence == 1.0
+        assert words.find("Blütenstaub", 1)[0].confidence < 1.0  # added without the word base
