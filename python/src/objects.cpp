@@ -41,6 +41,25 @@ std::string newName(const char* kind) {
   return std::string("veskor.py.") + kind + "." + std::to_string(++counter);
 }
 
+// Opens a file in the engine under a new name and lists the handle as open.
+template <class T>
+std::shared_ptr<T> openObject(py::handle path, OpenObject::Kind kind, const char* kindName,
+                              int (*openFile)(int, const char*, const char*), int (*closeName)(int, const char*)) {
+  const std::string file = fileName(path, "path");
+  const int id = connection();
+  const std::string name = newName(kindName);
+  const int status = withoutGil([&] { return openFile(id, file.c_str(), name.c_str()); });
+  check(id, status);
+  try {
+    auto object = std::make_shared<T>(kind, name, file);
+    openObjects().push_back(object);
+    return object;
+  } catch (...) {
+    closeName(id, name.c_str());
+    throw;
+  }
+}
+
 // The engine's status for an object it does not know under the name given.
 int unknownNameStatus(OpenObject::Kind kind) {
   return kind == OpenObject::Kind::knowledgeBase ? VESKOR_ERROR_KBNAME : VESKOR_ERROR_WANAME;
@@ -193,19 +212,7 @@ void OpenObject::closeAll() {
 // ---- KnowledgeBase ------------------------------------------------------------------------------
 
 std::shared_ptr<KnowledgeBase> KnowledgeBase::open(py::handle path) {
-  const std::string file = fileName(path, "path");
-  const int id = connection();
-  const std::string name = newName("kb");
-  const int status = withoutGil([&] { return veskorOpenKB(id, file.c_str(), name.c_str()); });
-  check(id, status);
-  try {
-    auto kb = std::make_shared<KnowledgeBase>(Kind::knowledgeBase, name, file);
-    openObjects().push_back(kb);
-    return kb;
-  } catch (...) {
-    veskorCloseKB(id, name.c_str());
-    throw;
-  }
+  return openObject<KnowledgeBase>(path, Kind::knowledgeBase, "kb", &veskorOpenKB, &veskorCloseKB);
 }
 
 void KnowledgeBase::add(py::handle key, py::handle entryText, py::handle words) {
@@ -351,19 +358,7 @@ py::list KnowledgeBase::compare(py::handle documentText, py::handle n, py::handl
 // ---- WordAssociator and files -------------------------------------------------------------------
 
 std::shared_ptr<WordAssociator> WordAssociator::open(py::handle path) {
-  const std::string file = fileName(path, "path");
-  const int id = connection();
-  const std::string name = newName("wa");
-  const int status = withoutGil([&] { return veskorOpenWA(id, file.c_str(), name.c_str()); });
-  check(id, status);
-  try {
-    auto wa = std::make_shared<WordAssociator>(Kind::wordAssociator, name, file);
-    openObjects().push_back(wa);
-    return wa;
-  } catch (...) {
-    veskorCloseWA(id, name.c_str());
-    throw;
-  }
+  return openObject<WordAssociator>(path, Kind::wordAssociator, "wa", &veskorOpenWA, &veskorCloseWA);
 }
 
 void createKnowledgeBaseFile(py::handle path, int kind) {

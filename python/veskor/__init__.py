@@ -19,7 +19,7 @@ from __future__ import annotations
 import atexit
 import os as _os
 
-from . import _core, _objects
+from . import _core, _errors, _objects
 from ._core import DocumentHit, Hit, Sentence
 from ._errors import (
     ArgumentError,
@@ -42,9 +42,9 @@ MAX_HITS: int = _core.MAX_HITS
 
 KINDS = ("entries", "documents", "words")
 
+# Not "open": a star import must not hide the built-in open().
 __all__ = [
     "create",
-    "open",
     "open_word_associator",
     "remove",
     "KnowledgeBase",
@@ -52,18 +52,9 @@ __all__ = [
     "Hit",
     "DocumentHit",
     "Sentence",
-    "Error",
-    "ArgumentError",
-    "ClosedError",
-    "FileError",
-    "MissingFileError",
-    "ExistingFileError",
-    "FormatError",
-    "KindError",
-    "OutOfMemoryError",
-    "TextError",
     "MAX_HITS",
     "KINDS",
+    *_errors.__all__,
 ]
 
 
