@@ -35,8 +35,9 @@ test-tsan: deps
 clean:
 	rm -rf build build-asan build-tsan
 
-# Benchmarks: every program named *_bench in build/bin.
+# Benchmarks: every program named *_bench in build/bin, then the Python package against C.
 .PHONY: bench
 bench: build
 	scripts/install-deps --bench
 	@set -e; for b in build/bin/*_bench; do echo "== $$b"; "$$b" $(BENCH_ARGS); done
+	@echo "== bench/python_bench.py"; /usr/bin/python3 bench/python_bench.py --build build
