@@ -13,5 +13,6 @@ void addManageCommands(CLI::App& app,
 void addImportCommands(CLI::App& app, const GlobalOptions& options);  // add, import, add-doc, import-docs
 void addFindCommands(CLI::App& app, const GlobalOptions& options);    // find, find-doc, compare
 void addDemoCommand(CLI::App& app, const GlobalOptions& options);
+void addServeCommand(CLI::App& app, const GlobalOptions& options);  // serve
 
 }  // namespace veskorcli

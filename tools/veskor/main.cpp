@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   addImportCommands(app, options);
   addFindCommands(app, options);
   addDemoCommand(app, options);
+  addServeCommand(app, options);
 
   try {
     app.parse(argc, argv);
