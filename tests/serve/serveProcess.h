@@ -56,6 +56,7 @@ class ServeProcess {
   std::unique_ptr<httplib::Client> client() const {
     auto client = std::make_unique<httplib::Client>("127.0.0.1", port_);
     client->set_url_encode(false);
+    client->set_tcp_nodelay(true);
     client->set_read_timeout(30, 0);
     return client;
   }

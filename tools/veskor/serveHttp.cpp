@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <new>
 
@@ -69,13 +71,20 @@ bool isLoopback(const std::string& host) {
   return host == "localhost" || host == "::1" || host == "[::1]" || host.starts_with("127.");
 }
 
+// The library listens with a backlog of 5: more clients connecting at once would see their
+// connections dropped and retried a second later. Listening again on the socket widens it.
+class Server : public httplib::Server {
+ public:
+  void widenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+};
+
 struct HttpServer::Impl {
   Impl(Service& service, const HttpOptions& options) : service(service), options(options) {}
 
   Service& service;
   HttpOptions options;
   Metrics metrics;
-  httplib::Server server;
+  Server server;
   int port = 0;
 
   void setUp();
@@ -146,6 +155,8 @@ void HttpServer::Impl::setUp() {
   // Idle connections hold a worker; a short wait keeps workers free and a stop quick.
   server.set_keep_alive_timeout(2);
   server.set_keep_alive_max_count(1000);
+  // Answers are small and go out in one write; waiting to coalesce them only adds delay.
+  server.set_tcp_nodelay(true);
   server.set_default_headers({{"X-Content-Type-Options", "nosniff"}, {"Cache-Control", "no-store"}});
 
   server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
@@ -234,6 +245,7 @@ int HttpServer::bind() {
     throw fileError("cannot listen on " + impl_->options.host + ":" + std::to_string(impl_->options.port) +
                     " (address in use, or not this machine's?)");
   }
+  impl_->server.widenBacklog();
   impl_->port = port;
   return port;
 }
