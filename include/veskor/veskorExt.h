@@ -45,6 +45,19 @@ typedef struct veskorKBInfo {
   int numberEntries;    /* entries that can be found: deleted ones no longer count */
 } veskorKBInfo;
 
+/* Creates (or replaces) the knowledge-base file pKBFileName, empty, with the settings given, where
+ * veskorCreateKBFile offers only its three fixed kinds. The kinds it makes are, as (encoding, entry
+ * information, feature type): entries (6, 2, 1), documents (2, 2, 2), words (6, 11, 1). Add
+ * VESKOR_ENTRY_TEXT_STORED to keep each entry's prepared text, which the text finds below return;
+ * VESKOR_ENCODING_PHONETIC cuts features from German phonetic codes, so that names spelt as they
+ * sound are found. The file is written at once, replacing one of that name.
+ * "_" framing applies to feature type 1 only and is kept but ignored with feature type 2.
+ * Statuses: 1 (pKBFileName NULL; encoding not 0 to 7; entry information not 1 to 15; phonetic codes
+ * or upper-casing without language 1), 9 (language not 0 to 2), 18 (feature type not 1 or 2),
+ * 4 (the file cannot be written), 15. */
+VESKOR_EXPORT int veskorCreateKBFileWithSettings(int connectionID, const char* pKBFileName, int pLanguage,
+                                                 int pEncoding, int pEntryInformation, int pFeatureType);
+
 /* The settings and entry count of the open knowledge base pKBName, written to *pInfo (only on
  * success). Takes shared access, so it waits for a change in progress and runs beside searches.
  * Statuses: 1 (pKBName or pInfo NULL), 7 (no knowledge base of that name), 15. */

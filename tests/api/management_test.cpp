@@ -110,6 +110,71 @@ TEST_F(Management, CreateKinds) {
   }
 }
 
+TEST_F(Management, CreateWithSettingsKeepsThemAndTheTexts) {
+  // A knowledge base of entries that keeps its texts, and one that compares phonetic codes.
+  ASSERT_EQ(veskorCreateKBFileWithSettings(c_, "texts.kb", 1, 6, 3, 1), VESKOR_OK);
+  ASSERT_EQ(veskorCreateKBFileWithSettings(c_, "sound.kb", 1, 7, 2, 1), VESKOR_OK);
+  ASSERT_EQ(veskorCreateKBFileWithSettings(c_, "plain.kb", 0, 4, 1, 2), VESKOR_OK);
+  const struct {
+    const char* file;
+    veskorKBInfo expected;
+  } made[] = {{"texts.kb", {1, 6, 3, 1, VESKOR_KB_KIND_ENTRIES, 0}},
+              {"sound.kb", {1, 7, 2, 1, VESKOR_KB_KIND_ENTRIES, 0}},
+              {"plain.kb", {0, 4, 1, 2, VESKOR_KB_KIND_DOCUMENTS, 0}}};
+  for (const auto& m : made) {
+    ASSERT_EQ(veskorOpenKB(c_, m.file, m.file), VESKOR_OK);
+    veskorKBInfo got{};
+    ASSERT_EQ(veskorGetKBInfo(c_, m.file, &got), VESKOR_OK);
+    EXPECT_EQ(std::vector<int>({got.language, got.encoding, got.entryInformation, got.featureType, got.kind}),
+              std::vector<int>({m.expected.language, m.expected.encoding, m.expected.entryInformation,
+                                m.expected.featureType, m.expected.kind}))
+        << m.file;
+  }
+
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "texts.kb", "k1", "Rothenburg ob der Tauber"), VESKOR_OK);
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "sound.kb", "k1", "Meier"), VESKOR_OK);
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "sound.kb", "k2", "Mayer"), VESKOR_OK);
+  veskorTextSearchHits* hits = veskorFindEntryWithText(c_, "texts.kb", "texts.kb", "", 5, 0, 0, "Rotenburg");
+  ASSERT_NE(hits, nullptr);
+  ASSERT_EQ(hits->numberHits, 1);
+  EXPECT_STREQ(hits->hits[0].text, "_ROTHENBURG_OB_DER_TAUBER_");
+  veskorFreeTextSearchHits(c_, hits);
+  // Spelt differently, sounding alike: both names match the phonetic seek text completely.
+  veskorSearchHits* sound = veskorFindEntry(c_, "sound.kb", "sound.kb", "", 5, 0, 0, "Maier");
+  ASSERT_NE(sound, nullptr);
+  ASSERT_EQ(sound->numberHits, 2);
+  EXPECT_EQ(sound->hits[0].confidence, 1.0);
+  EXPECT_EQ(sound->hits[1].confidence, 1.0);
+  veskorFreeSearchHits(c_, sound);
+
+  // Refusals, each with its status and message; none leaves a file behind.
+  const struct {
+    int language, encoding, entryInformation, featureType, status;
+    const char* message;
+  } refused[] = {
+      {3, 6, 2, 1, VESKOR_ERROR_LANGUAGE, "error: unknown language given in veskorCreateKBFileWithSettings()"},
+      {1, 8, 2, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID, "error: pEncoding must be 0 to 7 in veskorCreateKBFileWithSettings()"},
+      {1, 6, 0, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+       "error: pEntryInformation must be 1 to 15 in veskorCreateKBFileWithSettings()"},
+      {1, 6, 16, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+       "error: pEntryInformation must be 1 to 15 in veskorCreateKBFileWithSettings()"},
+      {1, 6, 2, 3, VESKOR_ERROR_FEATURE_TYPE, "error: pFeatureType must be 1 or 2 in veskorCreateKBFileWithSettings()"},
+      {0, 2, 2, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+       "error: phonetic codes and upper-casing need language 1 in veskorCreateKBFileWithSettings()"},
+      {2, 1, 2, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+       "error: phonetic codes and upper-casing need language 1 in veskorCreateKBFileWithSettings()"},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(veskorCreateKBFileWithSettings(c_, "refused.kb", r.language, r.encoding, r.entryInformation,
+                                             r.featureType),
+              r.status);
+    EXPECT_TRUE(startsWith(message(), std::string(r.message) + "\nin file \"veskorAPI/")) << message();
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("refused.kb")));
+  EXPECT_EQ(veskorCreateKBFileWithSettings(c_, nullptr, 1, 6, 2, 1), VESKOR_ERROR_ARGUMENT_NOT_VALID);
+  EXPECT_EQ(veskorCreateKBFileWithSettings(c_, "no/such/dir/x.kb", 1, 6, 2, 1), VESKOR_ERROR_FILE);
+}
+
 TEST_F(Management, InfoReportsSettingsKindAndEntries) {
   struct Kind {
     const char* file;

@@ -139,6 +139,8 @@ int withWritableText(const Args& a) {
 const std::vector<Function>& functions() {
   static const std::vector<Function> table = {
     STATUS(veskorCreateKBFile, "0 1 4 5 9 15", "f", a.conn, a['f'], a.number, a.number, a.number),
+    STATUS(veskorCreateKBFileWithSettings, "0 1 4 5 9 15 18", "f", a.conn, a['f'], a.number, a.number, a.number,
+           a.number),
     STATUS(veskorRemoveKBFile, "0 1 4 5 15", "f", a.conn, a['f']),
     STATUS(veskorOpenKB, "0 1 4 5 6 7 15" STREAM, "f k", a.conn, a['f'], a['k']),
     STATUS(veskorCloseKB, "0 1 7 15", "k", a.conn, a['k']),

@@ -302,6 +302,15 @@ TEST_F(Cli, HitsShowTheirStoredTextsUnlessKeysOnly) {
   EXPECT_EQ(json({"find", "kb", "Wiese", "--json"})["hits"][0]["text"], "");
   EXPECT_FALSE(json({"find", "kb", "Wiese", "--json", "--keys-only"})["hits"][0].contains("text"));
 
+  // A knowledge base made to keep its texts shows them; a phonetic one finds what sounds alike.
+  ok({"create", "texts.kb", "--store-texts"});
+  ok({"add", "texts.kb", "k1", "Grüne Wiese"});
+  EXPECT_EQ(ok({"find", "texts.kb", "Wiese", "-n", "1"}), "  1  1.0000  k1  _GRÜNE_WIESE_\n");
+  ok({"create", "sound.kb", "--phonetic"});
+  ok({"add", "sound.kb", "m1", "Meier"});
+  EXPECT_EQ(ok({"find", "sound.kb", "Mayer", "-n", "1"}), "  1  1.0000  m1\n");
+  EXPECT_NE(ok({"info", "sound.kb"}).find("encoding           7 (phonetic codes"), std::string::npos);
+
   // Sentences: no stored text to show without the documents' files.
   ok({"create", "docs.kb", "--kind", "documents"});
   veskortest::writeFileBytes(dir.file("D1.txt"), "Die Wiese ist grün. Der Himmel ist blau.");

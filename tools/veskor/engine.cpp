@@ -82,10 +82,27 @@ void Engine::fail(int status) const {
                       status, message);
 }
 
-void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind) {
-  const int forDocuments = kind == KbKind::documents ? 1 : 0;
-  const int kbKind = kind == KbKind::words ? 1 : 0;
-  engine.check(veskorCreateKBFile(engine.connection(), fileName.c_str(), 1, forDocuments, kbKind));
+void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind, KbExtras extras) {
+  if (!extras.storeTexts && !extras.phonetic) {
+    const int forDocuments = kind == KbKind::documents ? 1 : 0;
+    const int kbKind = kind == KbKind::words ? 1 : 0;
+    engine.check(veskorCreateKBFile(engine.connection(), fileName.c_str(), 1, forDocuments, kbKind));
+    return;
+  }
+  // The kinds' own settings (those veskorCreateKBFile uses), widened by the extras.
+  int encoding = VESKOR_ENCODING_UPPER_CASE | VESKOR_ENCODING_FRAMED;
+  int entryInformation = VESKOR_ENTRY_KEY_REQUIRED;
+  int featureType = 1;
+  if (kind == KbKind::documents) {
+    encoding = VESKOR_ENCODING_UPPER_CASE;
+    featureType = 2;
+  } else if (kind == KbKind::words) {
+    entryInformation |= VESKOR_ENTRY_TEXT_STORED | VESKOR_ENTRY_FEATURES_REQUIRED;
+  }
+  if (extras.storeTexts) entryInformation |= VESKOR_ENTRY_TEXT_STORED;
+  if (extras.phonetic) encoding |= VESKOR_ENCODING_PHONETIC;
+  engine.check(veskorCreateKBFileWithSettings(engine.connection(), fileName.c_str(), 1, encoding, entryInformation,
+                                              featureType));
 }
 
 OpenKb::OpenKb(const Engine& engine, const std::string& fileName, std::string name)

@@ -62,7 +62,12 @@ int exitCodeForStatus(int status);
 
 // Engine kinds of knowledge base, as veskorCreateKBFile makes them.
 enum class KbKind { entries, documents, words };
-void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind);
+// What a new knowledge base keeps beyond its kind's settings.
+struct KbExtras {
+  bool storeTexts = false;  // keep each entry's prepared text, shown by the finds
+  bool phonetic = false;    // cut features from German phonetic codes
+};
+void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind, KbExtras extras = {});
 
 class OpenKb {
  public:

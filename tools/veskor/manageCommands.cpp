@@ -51,7 +51,8 @@ std::string featureTypeName(int featureType) {
   return featureType == 1 ? "character groups" : featureType == 2 ? "words" : "unknown";
 }
 
-void create(const GlobalOptions& options, const std::string& fileName, const std::string& kind, bool force) {
+void create(const GlobalOptions& options, const std::string& fileName, const std::string& kind, bool force,
+            KbExtras extras) {
   std::error_code error;
   if (!force && std::filesystem::exists(fileName, error)) {
     throw fileError(fileName + ": file exists (--force replaces it)");
@@ -60,7 +61,8 @@ void create(const GlobalOptions& options, const std::string& fileName, const std
   createKbFile(engine, fileName,
                kind == "documents" ? KbKind::documents
                : kind == "words"   ? KbKind::words
-                                   : KbKind::entries);
+                                   : KbKind::entries,
+               extras);
   std::printf("created %s (%s)\n", fileName.c_str(), kind.c_str());
 }
 
@@ -148,7 +150,13 @@ void addManageCommands(CLI::App& app, const GlobalOptions& options) {
         ->check(CLI::IsMember({"entries", "documents", "words"}))
         ->capture_default_str();
     cmd->add_flag("--force", *force, "Replace an existing file");
-    cmd->callback([&options, file, kind, force] { create(options, *file, *kind, *force); });
+    auto extras = std::make_shared<KbExtras>();
+    cmd->add_flag("--store-texts", extras->storeTexts,
+                  "Keep each entry's text (in the prepared form the search compares: upper-cased, "
+                  "\"_\" for blanks), so that finds show it");
+    cmd->add_flag("--phonetic", extras->phonetic,
+                  "Compare German phonetic codes, so that words spelt as they sound are found");
+    cmd->callback([&options, file, kind, force, extras] { create(options, *file, *kind, *force, *extras); });
   }
   {
     CLI::App* cmd = app.add_subcommand("info", "Show a knowledge base's kind, settings, entries and size");
