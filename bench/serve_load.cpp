@@ -26,7 +26,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 void check(int status, const char* what) {
-  if (status != VESKOR_OK) throw std::runtime_error(std::string(what) + " failed with status " + std::to_string(status));
+  if (status != VESKOR_OK)
+    throw std::runtime_error(std::string(what) + " failed with status " + std::to_string(status));
 }
 
 std::string percentEncodedUtf8(const std::string& latin1) {
@@ -55,7 +56,8 @@ std::string percentEncodedUtf8(const std::string& latin1) {
 // texts: every 17th word with two letters in its middle swapped, a typing slip.
 std::vector<std::string> buildKnowledgeBase(const std::string& fileName, size_t& entries) {
   const std::vector<std::string> words = veskorbench::loadGermanWordList();
-  if (words.empty()) throw std::runtime_error("/usr/share/dict/ngerman is not installed (make bench installs it)");
+  if (words.empty())
+    throw std::runtime_error("/usr/share/dict/ngerman is not installed (make bench installs it)");
   check(veskorInit(), "veskorInit");
   int connection = -1;
   check(veskorOpenConnection(&connection), "veskorOpenConnection");
@@ -80,7 +82,8 @@ std::vector<std::string> buildKnowledgeBase(const std::string& fileName, size_t&
 }
 
 double percentile(const std::vector<double>& sorted, double share) {
-  const size_t index = std::min(sorted.size() - 1, static_cast<size_t>(share * static_cast<double>(sorted.size())));
+  const size_t index =
+      std::min(sorted.size() - 1, static_cast<size_t>(share * static_cast<double>(sorted.size())));
   return sorted[index];
 }
 
@@ -107,7 +110,8 @@ int main(int argc, char** argv) {
     servetest::ServeProcess server(dir.path().string(),
                                    {"ngerman.kb", "--read-only", "--threads", std::to_string(clients)});
     std::vector<std::string> paths;
-    for (const std::string& seek : seeks) paths.push_back("/v1/kbs/ngerman/find?n=10&q=" + percentEncodedUtf8(seek));
+    for (const std::string& seek : seeks)
+      paths.push_back("/v1/kbs/ngerman/find?n=10&q=" + percentEncodedUtf8(seek));
 
     // One untimed pass over a few hundred seek texts warms the caches.
     {
@@ -130,7 +134,9 @@ int main(int argc, char** argv) {
           const auto result = client->Get(paths[static_cast<size_t>(i) % paths.size()]);
           mine.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
           if (!result || result->status != 200 ||
-              nlohmann::json::parse(result->body, nullptr, false).value("hits", nlohmann::json::array()).empty()) {
+              nlohmann::json::parse(result->body, nullptr, false)
+                  .value("hits", nlohmann::json::array())
+                  .empty()) {
             ++failed;
           }
         }
@@ -143,14 +149,16 @@ int main(int argc, char** argv) {
     std::vector<double> all;
     for (const auto& list : latencies) all.insert(all.end(), list.begin(), list.end());
     std::sort(all.begin(), all.end());
-    std::printf("veskor serve under load: %d find requests (top 10, one misspelt word) from %d concurrent clients,\n"
-                "each on a keep-alive connection to 127.0.0.1; server --threads %d, %u cores\n",
-                requests, clients, clients, std::thread::hardware_concurrency());
+    std::printf(
+        "veskor serve under load: %d find requests (top 10, one misspelt word) from %d concurrent clients,\n"
+        "each on a keep-alive connection to 127.0.0.1; server --threads %d, %u cores\n",
+        requests, clients, clients, std::thread::hardware_concurrency());
     std::printf("knowledge base: %zu words of the German word list (built and saved in %.1f s)\n", entries,
                 buildSeconds);
-    std::printf("throughput %.0f requests/s (%.2f s); latency p50 %.3f ms, p99 %.3f ms, max %.3f ms; failed %d\n",
-                static_cast<double>(requests) / seconds, seconds, percentile(all, 0.50), percentile(all, 0.99),
-                all.back(), failed.load());
+    std::printf(
+        "throughput %.0f requests/s (%.2f s); latency p50 %.3f ms, p99 %.3f ms, max %.3f ms; failed %d\n",
+        static_cast<double>(requests) / seconds, seconds, percentile(all, 0.50), percentile(all, 0.99),
+        all.back(), failed.load());
     if (exitCode != 0) {
       std::fprintf(stderr, "veskor serve ended with exit code %d: %s\n", exitCode, server.errors().c_str());
       return 1;

@@ -39,3 +39,7 @@ target_compile_options(serve_load_bench PRIVATE ${VESKOR_WARNINGS})
 target_compile_definitions(serve_load_bench PRIVATE VESKOR_CLI="$<TARGET_FILE:veskor>")
 target_link_libraries(serve_load_bench PRIVATE veskoreng PkgConfig::HTTPLIB nlohmann_json::nlohmann_json)
 add_dependencies(serve_load_bench veskor)
+
+# The README's service examples (curl against a running service) are what the tool really does.
+add_test(NAME readme_serve_examples COMMAND bash ${CMAKE_SOURCE_DIR}/tests/readme/serve.sh ${CMAKE_SOURCE_DIR}
+  $<TARGET_FILE_DIR:veskor>)

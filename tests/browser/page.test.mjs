@@ -32,6 +32,11 @@ let context = null;
 let page = null;
 let base = "";
 
+// The service never outlives this process, however it ends.
+process.on("exit", () => {
+  if (server && server.child.exitCode === null) server.child.kill("SIGKILL");
+});
+
 function tool(...args) {
   execFileSync(cli, args, { cwd: work, stdio: ["ignore", "ignore", "inherit"] });
 }

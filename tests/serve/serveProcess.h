@@ -3,13 +3,14 @@
 // leaves it running).
 #pragma once
 
+#include <fcntl.h>
 #include <httplib.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <fcntl.h>
 #include <memory>
 #include <regex>
 #include <stdexcept>
@@ -101,6 +102,8 @@ class ServeProcess {
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
+      // The service never outlives a test that dies before stopping it.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
       if (chdir(directory_.c_str()) != 0) _exit(126);
       const int out = open("serve.out", O_WRONLY | O_APPEND);
       const int err = open("serve.err", O_WRONLY | O_APPEND);

@@ -65,10 +65,12 @@ TEST_F(Serve, ListsDescribesAndFindsEntriesDocumentsAndWords) {
 
   EXPECT_EQ(parsed(client->Get("/health")), (json{{"status", "ok"}}));
   const json kbs = parsed(client->Get("/v1/kbs"));
-  EXPECT_EQ(kbs, (json{{"knowledgeBases",
-                        {{{"name", "places"}, {"kind", "entries"}, {"entries", 348}},
-                         {{"name", "docs"}, {"kind", "documents"}, {"entries", 80}},
-                         {{"name", "words"}, {"kind", "words"}, {"entries", kbs["knowledgeBases"][2]["entries"]}}}}}));
+  EXPECT_EQ(
+      kbs,
+      (json{{"knowledgeBases",
+             {{{"name", "places"}, {"kind", "entries"}, {"entries", 348}},
+              {{"name", "docs"}, {"kind", "documents"}, {"entries", 80}},
+              {{"name", "words"}, {"kind", "words"}, {"entries", kbs["knowledgeBases"][2]["entries"]}}}}}));
   EXPECT_GT(kbs["knowledgeBases"][2]["entries"].get<int>(), 500);
 
   const json places = parsed(client->Get("/v1/kbs/places"));
@@ -93,7 +95,9 @@ TEST_F(Serve, ListsDescribesAndFindsEntriesDocumentsAndWords) {
   ASSERT_EQ(documents["documents"].size(), 2u);
   EXPECT_EQ(documents["documents"][0]["key"], "bienen");
   EXPECT_EQ(documents["documents"][0]["sentences"][0],
-            (json{{"offset", 440}, {"length", 45}, {"score", documents["documents"][0]["sentences"][0]["score"]},
+            (json{{"offset", 440},
+                  {"length", 45},
+                  {"score", documents["documents"][0]["sentences"][0]["score"]},
                   {"text", ""}}));
   const json words = parsed(client->Get("/v1/kbs/words/find?q=Honik&n=1"));
   EXPECT_EQ(words["hits"][0]["text"], "_HONIG_");
@@ -104,7 +108,8 @@ TEST_F(Serve, ListsDescribesAndFindsEntriesDocumentsAndWords) {
   ASSERT_EQ(compared["documents"].size(), 1u);
   EXPECT_EQ(compared["documents"][0]["key"], "kaffeemaschine");
   // Comparing needs a knowledge base of documents: the engine's refusal comes back with its status.
-  const auto refused = client->Post("/v1/kbs/places/compare", json{{"text", entkalken}}.dump(), "application/json");
+  const auto refused =
+      client->Post("/v1/kbs/places/compare", json{{"text", entkalken}}.dump(), "application/json");
   EXPECT_EQ(refused->status, 422);
   EXPECT_EQ(parsed(refused)["error"]["engineStatus"], 18);
 
@@ -125,12 +130,13 @@ TEST_F(Serve, ChangesAreSavedOnRequestAndCountedInMetrics) {
   const auto server = serve({"places.kb", "docs.kb", "--wkb", "words.kb"});
   const auto client = server->client();
 
-  auto added = client->Post("/v1/kbs/places/entries",
-                            R"({"key": "neu1", "text": "Zwetschgenallee 4, Bühl"})", "application/json");
+  auto added = client->Post("/v1/kbs/places/entries", R"({"key": "neu1", "text": "Zwetschgenallee 4, Bühl"})",
+                            "application/json");
   EXPECT_EQ(parsed(added), (json{{"added", 1}, {"entries", 349}}));
-  added = client->Post("/v1/kbs/places/entries",
-                       R"([{"key": "neu2", "text": "Quittenweg 9, Lahr"}, {"key": "neu3", "text": "Mispelgasse 1"}])",
-                       "application/json");
+  added = client->Post(
+      "/v1/kbs/places/entries",
+      R"([{"key": "neu2", "text": "Quittenweg 9, Lahr"}, {"key": "neu3", "text": "Mispelgasse 1"}])",
+      "application/json");
   EXPECT_EQ(parsed(added), (json{{"added", 2}, {"entries", 351}}));
   EXPECT_EQ(parsed(client->Get("/v1/kbs/places/find?q=Zwetschenallee+Buehl&n=1"))["hits"][0]["key"], "neu1");
   EXPECT_EQ(parsed(client->Get("/v1/kbs/places"))["unsavedChanges"], true);
@@ -200,7 +206,9 @@ TEST_F(Serve, TokenAndReadOnlyGuardEveryChange) {
     EXPECT_EQ(client->Delete("/v1/kbs/places/entries/t1", crossSite)->status, 403);
     EXPECT_EQ(parsed(client->Get("/v1/kbs/places"))["entries"], 349);
     // Nor can one that reaches the loopback address under its own host name.
-    EXPECT_EQ(client->Get("/v1/kbs", {{"Host", "attacker.example:" + std::to_string(server->port())}})->status, 403);
+    EXPECT_EQ(
+        client->Get("/v1/kbs", {{"Host", "attacker.example:" + std::to_string(server->port())}})->status,
+        403);
     EXPECT_EQ(server->stop(), 0);
   }
   EXPECT_EQ(entriesOnDisk("places.kb"), 349);
@@ -208,7 +216,8 @@ TEST_F(Serve, TokenAndReadOnlyGuardEveryChange) {
   const auto server = serve({"places.kb", "--read-only"});
   EXPECT_NE(server->output().find("(read-only)"), std::string::npos);
   const auto client = server->client();
-  const auto refused = client->Post("/v1/kbs/places/entries", R"({"key": "r", "text": "x"})", "application/json");
+  const auto refused =
+      client->Post("/v1/kbs/places/entries", R"({"key": "r", "text": "x"})", "application/json");
   EXPECT_EQ(refused->status, 403);
   EXPECT_EQ(parsed(refused)["error"]["message"], "the service is read-only");
   EXPECT_EQ(client->Delete("/v1/kbs/places/entries/ort105")->status, 403);
@@ -219,9 +228,12 @@ TEST_F(Serve, TokenAndReadOnlyGuardEveryChange) {
 
   std::string errors;
   veskortest::writeFileBytes(dir.file("empty-token"), "\n");
-  EXPECT_EQ(ServeProcess::failingStart(dir.path().string(), {"places.kb", "--token-file", "empty-token"}, errors), 4);
+  EXPECT_EQ(
+      ServeProcess::failingStart(dir.path().string(), {"places.kb", "--token-file", "empty-token"}, errors),
+      4);
   EXPECT_NE(errors.find("the token file is empty"), std::string::npos) << errors;
-  EXPECT_EQ(ServeProcess::failingStart(dir.path().string(), {"places.kb", "--read-only", "--save-every", "5"}, errors),
+  EXPECT_EQ(ServeProcess::failingStart(dir.path().string(), {"places.kb", "--read-only", "--save-every", "5"},
+                                       errors),
             2);
 }
 
@@ -229,7 +241,8 @@ TEST_F(Serve, LimitsAndMalformedRequestsGetJsonErrors) {
   buildSampleKbs();
   const auto server = serve({"places.kb"});
   const auto client = server->client();
-  const auto expectError = [&](const httplib::Result& result, int status, const std::string& messagePart) -> json {
+  const auto expectError = [&](const httplib::Result& result, int status,
+                               const std::string& messagePart) -> json {
     if (!result) {
       ADD_FAILURE() << "no answer";
       return json();
@@ -241,7 +254,8 @@ TEST_F(Serve, LimitsAndMalformedRequestsGetJsonErrors) {
       ADD_FAILURE() << result->body;
       return json();
     }
-    EXPECT_NE(body["error"]["message"].get<std::string>().find(messagePart), std::string::npos) << result->body;
+    EXPECT_NE(body["error"]["message"].get<std::string>().find(messagePart), std::string::npos)
+        << result->body;
     return body;
   };
 
@@ -260,19 +274,20 @@ TEST_F(Serve, LimitsAndMalformedRequestsGetJsonErrors) {
   expectError(client->Get("/v1/kbs/places/find?q=x&associate=1"), 400, "word associator");
   expectError(client->Get("/v1/kbs/places/find?q=x" + std::string(9000, 'x')), 414, "URL is longer");
 
-  const json tooLarge = expectError(
-      client->Post("/v1/kbs/places/entries", std::string((1 << 20) + 1, ' '), "application/json"), 413,
-      "limit of 1048576 bytes");
+  const json tooLarge =
+      expectError(client->Post("/v1/kbs/places/entries", std::string((1 << 20) + 1, ' '), "application/json"),
+                  413, "limit of 1048576 bytes");
   EXPECT_EQ(tooLarge["error"]["limit"], (json{{"name", "body"}, {"maximum", 1 << 20}}));
-  expectError(client->Post("/v1/kbs/places/entries", "{\"key\": ", "application/json"), 400, "not valid JSON");
+  expectError(client->Post("/v1/kbs/places/entries", "{\"key\": ", "application/json"), 400,
+              "not valid JSON");
   expectError(client->Post("/v1/kbs/places/entries", R"({"key": "k"})", "application/json"), 400,
               "string \"key\" and \"text\"");
   expectError(client->Post("/v1/kbs/places/entries", "[]", "application/json"), 400, "no entries");
   // A bad entry anywhere in a list stops the whole list before anything is added.
-  const json badSecond = expectError(client->Post("/v1/kbs/places/entries",
-                                                  R"([{"key": "a", "text": "Gut"}, {"key": "", "text": "x"}])",
-                                                  "application/json"),
-                                     400, "entry[1]: the key is empty");
+  const json badSecond = expectError(
+      client->Post("/v1/kbs/places/entries", R"([{"key": "a", "text": "Gut"}, {"key": "", "text": "x"}])",
+                   "application/json"),
+      400, "entry[1]: the key is empty");
   EXPECT_EQ(badSecond["error"]["index"], 1);
   expectError(client->Post("/v1/kbs/places/entries", R"({"key": "k", "text": "x"})", "text/plain"), 415,
               "Content-Type: application/json");
@@ -293,14 +308,15 @@ TEST_F(Serve, RequestsNameServedKnowledgeBasesNeverFiles) {
   EXPECT_EQ(client->Get("/v1/kbs/other/find?q=Hamburg")->status, 200);
   for (const std::string path :
        {"/v1/kbs/places/find?q=x", "/v1/kbs/sub%2Fplaces.kb/find?q=x", "/v1/kbs/..%2Fdocs.kb/find?q=x",
-        "/v1/kbs/%2Fetc%2Fpasswd", "/v1/kbs/docs.kb", "/v1/kbs/kb1/find?q=x", "/v1/kbs/..", "/v1/kbs/other/../docs",
-        "/v1/kbs/%2E%2E/find?q=x"}) {
+        "/v1/kbs/%2Fetc%2Fpasswd", "/v1/kbs/docs.kb", "/v1/kbs/kb1/find?q=x", "/v1/kbs/..",
+        "/v1/kbs/other/../docs", "/v1/kbs/%2E%2E/find?q=x"}) {
     const auto result = client->Get(path);
     ASSERT_TRUE(result) << path;
     EXPECT_EQ(result->status, 404) << path << " " << result->body;
     EXPECT_TRUE(parsed(result).contains("error")) << path;
   }
-  EXPECT_EQ(parsed(client->Get("/v1/kbs/nope"))["error"]["message"], "no knowledge base is served as \"nope\"");
+  EXPECT_EQ(parsed(client->Get("/v1/kbs/nope"))["error"]["message"],
+            "no knowledge base is served as \"nope\"");
   EXPECT_EQ(server->stop(), 0);
 
   std::string errors;
@@ -326,26 +342,30 @@ TEST_F(Serve, TextIsUtf8AtTheEdgeAndLatin1Inside) {
   // Characters the engine cannot hold are refused with their code point, malformed UTF-8 too.
   const auto euro = client->Get("/v1/kbs/kb/find?q=Kaffee%20%E2%82%AC");
   EXPECT_EQ(euro->status, 400);
-  EXPECT_EQ(parsed(euro)["error"]["message"], "q: character U+20AC (€) is outside Latin-1 (the engine's texts are Latin-1)");
+  EXPECT_EQ(parsed(euro)["error"]["message"],
+            "q: character U+20AC (€) is outside Latin-1 (the engine's texts are Latin-1)");
   EXPECT_EQ(parsed(euro)["error"]["position"], 7);
   const auto malformed = client->Get("/v1/kbs/kb/find?q=M%FChlbach");
   EXPECT_EQ(malformed->status, 400);
   EXPECT_NE(parsed(malformed)["error"]["message"].get<std::string>().find("malformed UTF-8 (byte 0xFC)"),
             std::string::npos);
-  const auto emoji = client->Post("/v1/kbs/kb/entries", R"({"key": "e", "text": "Kaffee ☕"})", "application/json");
+  const auto emoji =
+      client->Post("/v1/kbs/kb/entries", R"({"key": "e", "text": "Kaffee ☕"})", "application/json");
   EXPECT_EQ(emoji->status, 400);
   EXPECT_NE(parsed(emoji)["error"]["message"].get<std::string>().find("entry.text: character U+2615"),
             std::string::npos);
   // Invalid UTF-8 inside a JSON body is no JSON.
-  EXPECT_EQ(client->Post("/v1/kbs/kb/entries", "{\"key\": \"k\", \"text\": \"M\xFC\"}", "application/json")->status,
-            400);
+  EXPECT_EQ(
+      client->Post("/v1/kbs/kb/entries", "{\"key\": \"k\", \"text\": \"M\xFC\"}", "application/json")->status,
+      400);
 
   EXPECT_EQ(parsed(client->Delete("/v1/kbs/kb/entries/stra%C3%9Fe-1"))["deleted"], 1);
   EXPECT_EQ(parsed(client->Get("/v1/kbs/kb"))["entries"], 1);
   EXPECT_EQ(server->stop(), 0);
 
   // With --lossy such characters become '?' instead.
-  const auto lossy = std::make_unique<ServeProcess>(dir.path().string(), std::vector<std::string>{"--lossy", "kb"});
+  const auto lossy =
+      std::make_unique<ServeProcess>(dir.path().string(), std::vector<std::string>{"--lossy", "kb"});
   EXPECT_EQ(lossy->client()->Get("/v1/kbs/kb/find?q=M%C3%BChlbach%20%E2%82%AC")->status, 200);
   EXPECT_EQ(lossy->stop(), 0);
 }
@@ -381,7 +401,8 @@ TEST_F(ServeConcurrency, StopSignalFinishesRequestsAndLosesNothing) {
   const int exitCode = server->stop(SIGTERM);
   for (auto& client : clients) client.join();
   EXPECT_EQ(exitCode, 0) << server->errors();
-  EXPECT_NE(server->output().find("stopping on SIGTERM\nsaved kb\nstopped\n"), std::string::npos) << server->output();
+  EXPECT_NE(server->output().find("stopping on SIGTERM\nsaved kb\nstopped\n"), std::string::npos)
+      << server->output();
 
   size_t total = 0;
   for (const auto& keys : acknowledged) total += keys.size();
@@ -404,7 +425,8 @@ TEST_F(Serve, SaveEverySavesChangesWhileRunning) {
   tool({"create", "kb"});
   const auto server = serve({"kb", "--save-every", "1"});
   const auto client = server->client();
-  EXPECT_EQ(client->Post("/v1/kbs/kb/entries", R"({"key": "k", "text": "Gespeichert"})", "application/json")->status,
+  EXPECT_EQ(client->Post("/v1/kbs/kb/entries", R"({"key": "k", "text": "Gespeichert"})", "application/json")
+                ->status,
             200);
   int onDisk = 0;
   for (int waited = 0; waited < 5000 && onDisk == 0; waited += 100) {

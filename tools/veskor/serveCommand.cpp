@@ -39,10 +39,11 @@ struct ServeArguments {
 void parseListen(const std::string& listen, serve::HttpOptions& options) {
   const size_t colon = listen.rfind(':');
   const std::string port = colon == std::string::npos ? "" : listen.substr(colon + 1);
-  const bool digits = !port.empty() && port.size() <= 5 &&
-                      port.find_first_not_of("0123456789") == std::string::npos;
+  const bool digits =
+      !port.empty() && port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos;
   if (colon == 0 || !digits || std::stoi(port) > 65535) {
-    throw usageError("--listen " + listen + ": expected HOST:PORT, e.g. 127.0.0.1:8080 (port 0: any free port)");
+    throw usageError("--listen " + listen +
+                     ": expected HOST:PORT, e.g. 127.0.0.1:8080 (port 0: any free port)");
   }
   options.host = listen.substr(0, colon);
   options.port = std::stoi(port);
@@ -110,8 +111,10 @@ void run(const GlobalOptions& global, const ServeArguments& args) {
     std::fprintf(stderr, "veskor: listening on %s, which other machines may reach\n", http.host.c_str());
   }
   std::string mode;
-  if (args.readOnly) mode = " (read-only)";
-  else if (!http.token.empty()) mode = " (changes need the token)";
+  if (args.readOnly)
+    mode = " (read-only)";
+  else if (!http.token.empty())
+    mode = " (changes need the token)";
   say("listening on http://" + http.host + ":" + std::to_string(port) + mode);
 
   std::atomic<bool> listening{true};
@@ -156,8 +159,9 @@ void addServeCommand(CLI::App& app, const GlobalOptions& options) {
       "serve",
       "Serve knowledge bases over HTTP/JSON with a search page; SIGINT/SIGTERM save changes and stop");
   auto args = std::make_shared<ServeArguments>();
-  cmd->add_option("KB", args->knowledgeBases,
-                  "Knowledge-base files to serve, each under its file name without extension, or as NAME=FILE")
+  cmd->add_option(
+         "KB", args->knowledgeBases,
+         "Knowledge-base files to serve, each under its file name without extension, or as NAME=FILE")
       ->required();
   cmd->add_option("--listen", args->listen, "HOST:PORT to listen on (port 0: any free port)")
       ->capture_default_str();

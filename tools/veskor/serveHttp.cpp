@@ -1,7 +1,6 @@
 #include "serveHttp.h"
 
 #include <httplib.h>
-
 #include <sys/socket.h>
 
 #include <chrono>
@@ -100,8 +99,8 @@ void HttpServer::Impl::checkHost(const httplib::Request& req) const {
   if (!isLoopback(options.host)) return;
   const std::string host = req.get_header_value("Host");
   const std::string suffix = ":" + std::to_string(port);
-  for (const std::string& name : {options.host, std::string("127.0.0.1"), std::string("localhost"),
-                                 std::string("[::1]")}) {
+  for (const std::string& name :
+       {options.host, std::string("127.0.0.1"), std::string("localhost"), std::string("[::1]")}) {
     if (host == name + suffix || (port == 80 && host == name)) return;
   }
   throw RequestError(403, "the Host header does not name this service");
@@ -112,12 +111,14 @@ void HttpServer::Impl::checkChange(const httplib::Request& req) const {
   if (!options.token.empty()) {
     const std::string authorization = req.get_header_value("Authorization");
     const std::string bearer = "Bearer ";
-    if (!authorization.starts_with(bearer) || !sameSecret(authorization.substr(bearer.size()), options.token)) {
+    if (!authorization.starts_with(bearer) ||
+        !sameSecret(authorization.substr(bearer.size()), options.token)) {
       throw RequestError(401, "changes need the service's token (Authorization: Bearer TOKEN)");
     }
   }
   // Browsers name the page's origin on every cross-site POST and DELETE.
-  if (req.has_header("Origin") && req.get_header_value("Origin") != "http://" + req.get_header_value("Host")) {
+  if (req.has_header("Origin") &&
+      req.get_header_value("Origin") != "http://" + req.get_header_value("Host")) {
     throw RequestError(403, "requests from other sites may not change knowledge bases");
   }
 }
@@ -170,14 +171,14 @@ void HttpServer::Impl::setUp() {
     return httplib::Server::HandlerResponse::Unhandled;
   });
   // Answers that the library itself makes (unknown paths, bodies over the limit) are JSON too.
-  server.set_error_handler(httplib::Server::HandlerWithResponse([maxBodyBytes](const httplib::Request& req,
-                                                                                   httplib::Response& res) {
-    if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-    json details = json::object();
-    if (res.status == 413) details["limit"] = {{"name", "body"}, {"maximum", maxBodyBytes}};
-    sendJson(res, res.status, errorBody(defaultMessage(req, res.status, maxBodyBytes), details));
-    return httplib::Server::HandlerResponse::Handled;
-  }));
+  server.set_error_handler(httplib::Server::HandlerWithResponse(
+      [maxBodyBytes](const httplib::Request& req, httplib::Response& res) {
+        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        json details = json::object();
+        if (res.status == 413) details["limit"] = {{"name", "body"}, {"maximum", maxBodyBytes}};
+        sendJson(res, res.status, errorBody(defaultMessage(req, res.status, maxBodyBytes), details));
+        return httplib::Server::HandlerResponse::Handled;
+      }));
   server.set_logger([this](const httplib::Request&, const httplib::Response& res) {
     const double seconds =
         trace.started ? std::chrono::duration<double>(Clock::now() - trace.start).count() : -1.0;
@@ -199,14 +200,16 @@ void HttpServer::Impl::setUp() {
     trace.endpoint = "metrics";
     res.set_content(metrics.text() + service.kbMetrics(), "text/plain; version=0.0.4; charset=utf-8");
   });
-  server.Get("/v1/kbs", route("kbs", Access::read, [this](const httplib::Request&) { return service.listKbs(); }));
+  server.Get("/v1/kbs",
+             route("kbs", Access::read, [this](const httplib::Request&) { return service.listKbs(); }));
   server.Get(R"(/v1/kbs/([^/]+))", route("kb", Access::read, [this](const httplib::Request& req) {
                return service.describeKb(req.matches[1]);
              }));
   server.Get(R"(/v1/kbs/([^/]+)/find)", route("find", Access::read, [this](const httplib::Request& req) {
                return service.find(req.matches[1], req.params);
              }));
-  server.Post(R"(/v1/kbs/([^/]+)/compare)", route("compare", Access::read, [this](const httplib::Request& req) {
+  server.Post(R"(/v1/kbs/([^/]+)/compare)",
+              route("compare", Access::read, [this](const httplib::Request& req) {
                 return service.compare(req.matches[1], req.params, req.body);
               }));
   for (const bool documents : {false, true}) {
@@ -237,10 +240,9 @@ HttpServer::~HttpServer() = default;
 int HttpServer::bind() {
   std::string host = impl_->options.host;
   if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-  const int port = impl_->options.port == 0 ? impl_->server.bind_to_any_port(host)
-                                            : (impl_->server.bind_to_port(host, impl_->options.port)
-                                                   ? impl_->options.port
-                                                   : -1);
+  const int port = impl_->options.port == 0
+                       ? impl_->server.bind_to_any_port(host)
+                       : (impl_->server.bind_to_port(host, impl_->options.port) ? impl_->options.port : -1);
   if (port < 0) {
     throw fileError("cannot listen on " + impl_->options.host + ":" + std::to_string(impl_->options.port) +
                     " (address in use, or not this machine's?)");

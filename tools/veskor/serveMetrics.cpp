@@ -31,8 +31,8 @@ std::string Metrics::text() const {
       "# HELP veskor_http_requests_total Requests answered, by endpoint and HTTP status.\n"
       "# TYPE veskor_http_requests_total counter\n";
   for (const auto& [key, count] : requests_) {
-    out += "veskor_http_requests_total{endpoint=\"" + key.first + "\",status=\"" + std::to_string(key.second) +
-           "\"} " + std::to_string(count) + "\n";
+    out += "veskor_http_requests_total{endpoint=\"" + key.first + "\",status=\"" +
+           std::to_string(key.second) + "\"} " + std::to_string(count) + "\n";
   }
   out +=
       "# HELP veskor_http_request_duration_seconds Time from routing a request to having sent the answer.\n"
@@ -43,7 +43,8 @@ std::string Metrics::text() const {
     uint64_t cumulative = 0;
     for (size_t i = 0; i < bounds.size(); ++i) {
       cumulative += histogram.buckets[i];
-      out += prefix + "_bucket{" + label + ",le=\"" + number(bounds[i]) + "\"} " + std::to_string(cumulative) + "\n";
+      out += prefix + "_bucket{" + label + ",le=\"" + number(bounds[i]) + "\"} " +
+             std::to_string(cumulative) + "\n";
     }
     out += prefix + "_bucket{" + label + ",le=\"+Inf\"} " + std::to_string(histogram.count) + "\n";
     out += prefix + "_sum{" + label + "} " + number(histogram.sum) + "\n";

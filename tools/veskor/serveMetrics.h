@@ -20,7 +20,7 @@ class Metrics {
  private:
   // Upper bounds in seconds; a lookup takes well under a millisecond, so the buckets are fine there.
   static constexpr std::array<double, 14> bounds = {0.0001, 0.00025, 0.0005, 0.001, 0.0025, 0.005, 0.01,
-                                                     0.025,  0.05,    0.1,    0.25,  0.5,    1,     2.5};
+                                                    0.025,  0.05,    0.1,    0.25,  0.5,    1,     2.5};
   struct Histogram {
     std::array<uint64_t, bounds.size()> buckets{};  // not cumulative; text() sums them
     uint64_t count = 0;

@@ -103,8 +103,9 @@ json documentHitsJson(const std::vector<DocumentHit>& hits) {
                            {"score", sentence.confidence},
                            {"text", latin1ToUtf8(sentence.text.value_or(""))}});
     }
-    list.push_back(
-        {{"key", latin1ToUtf8(hit.key)}, {"confidence", hit.confidence}, {"sentences", std::move(sentences)}});
+    list.push_back({{"key", latin1ToUtf8(hit.key)},
+                    {"confidence", hit.confidence},
+                    {"sentences", std::move(sentences)}});
   }
   return list;
 }
@@ -172,9 +173,10 @@ Service::Service(const Engine& engine, const ServiceOptions& options)
   for (const std::string& argument : options.knowledgeBases) {
     const KbArgument kb = parseKbArgument(argument);
     if (!isServiceName(kb.name)) {
-      throw usageError(argument + ": \"" + kb.name +
-                       "\" cannot name a knowledge base in URLs (letters, digits, '_', '-' and '.', at most 64); "
-                       "serve it as NAME=FILE");
+      throw usageError(
+          argument + ": \"" + kb.name +
+          "\" cannot name a knowledge base in URLs (letters, digits, '_', '-' and '.', at most 64); "
+          "serve it as NAME=FILE");
     }
     if (!names.insert(kb.name).second) {
       throw usageError(argument + ": a knowledge base is already served as \"" + kb.name +
@@ -266,7 +268,8 @@ json Service::listKbs() {
   json list = json::array();
   try {
     for (const ServedKb* kb : served()) {
-      list.push_back({{"name", kb->name}, {"kind", kindName(kb->kind)}, {"entries", entryCount(*connection, *kb)}});
+      list.push_back(
+          {{"name", kb->name}, {"kind", kindName(kb->kind)}, {"entries", entryCount(*connection, *kb)}});
     }
   } catch (const EngineFailure& failure) {
     rethrowAsRequestError(failure);
@@ -324,8 +327,8 @@ json Service::find(const std::string& name, const Params& params) {
       answer["documents"] = documentHitsJson(
           findDocuments(*connection, kb.engineName.c_str(), wkbFor(kb), waName, settings, latin1));
     } else {
-      answer["hits"] =
-          entryHitsJson(findEntries(*connection, kb.engineName.c_str(), wkbFor(kb), waName, settings, latin1));
+      answer["hits"] = entryHitsJson(
+          findEntries(*connection, kb.engineName.c_str(), wkbFor(kb), waName, settings, latin1));
     }
   } catch (const EngineFailure& failure) {
     rethrowAsRequestError(failure);
@@ -346,8 +349,8 @@ json Service::compare(const std::string& name, const Params& params, const std::
   const ConnectionPool::Lease connection = pool_.take();
   try {
     return {{"knowledgeBase", kb.name},
-            {"documents",
-             documentHitsJson(compareDocument(*connection, kb.engineName.c_str(), wkbFor(kb), settings, latin1))}};
+            {"documents", documentHitsJson(compareDocument(*connection, kb.engineName.c_str(), wkbFor(kb),
+                                                           settings, latin1))}};
   } catch (const EngineFailure& failure) {
     rethrowAsRequestError(failure);
   }
@@ -370,16 +373,18 @@ json Service::add(const std::string& name, const std::string& body, bool documen
     }
     const std::string& key = item["key"].get_ref<const std::string&>();
     if (key.empty()) throw RequestError(400, "entry" + place + ": the key is empty", {{"index", i}});
-    entries.emplace_back(toLatin1(key, "entry" + place + ".key"), toLatin1(item["text"].get<std::string>(), "entry" + place + ".text"));
+    entries.emplace_back(toLatin1(key, "entry" + place + ".key"),
+                         toLatin1(item["text"].get<std::string>(), "entry" + place + ".text"));
   }
   const ConnectionPool::Lease connection = pool_.take();
   std::lock_guard lock(kb.changeMutex);
   const char* wkb = wkb_ != nullptr && wkb_ != &kb ? wkb_->engineName.c_str() : nullptr;
   size_t added = 0;
   for (const auto& [key, text] : entries) {
-    const int status =
-        documents ? veskorAddDocument(connection->connection(), wkb, kb.engineName.c_str(), key.c_str(), text.c_str())
-                  : veskorAddEntry(connection->connection(), wkb, kb.engineName.c_str(), key.c_str(), text.c_str());
+    const int status = documents ? veskorAddDocument(connection->connection(), wkb, kb.engineName.c_str(),
+                                                     key.c_str(), text.c_str())
+                                 : veskorAddEntry(connection->connection(), wkb, kb.engineName.c_str(),
+                                                  key.c_str(), text.c_str());
     // A failed add may still have registered words or taken a place, so it counts as a change.
     ++kb.changes;
     if (wkb_ != nullptr && wkb_ != &kb) ++wkb_->changes;

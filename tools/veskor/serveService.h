@@ -48,7 +48,8 @@ class RequestError : public std::runtime_error {
 
 // The body of every error answer: {"error": {"message": ..., plus details such as "engineStatus"
 // or "limit"}}.
-nlohmann::json errorBody(const std::string& message, const nlohmann::json& details = nlohmann::json::object());
+nlohmann::json errorBody(const std::string& message,
+                         const nlohmann::json& details = nlohmann::json::object());
 // The HTTP status for a failed engine call: the engine's own trouble is 500 (503 when out of
 // memory), a refusal of what the request asked is 422.
 int httpStatusForEngineStatus(int status);
