@@ -82,6 +82,19 @@ void Engine::fail(int status) const {
                       status, message);
 }
 
+const char* kbKindName(int kind) {
+  switch (kind) {
+    case VESKOR_KB_KIND_ENTRIES:
+      return "entries";
+    case VESKOR_KB_KIND_DOCUMENTS:
+      return "documents";
+    case VESKOR_KB_KIND_WORDS:
+      return "words";
+    default:
+      return "other";
+  }
+}
+
 void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind, KbExtras extras) {
   if (!extras.storeTexts && !extras.phonetic) {
     const int forDocuments = kind == KbKind::documents ? 1 : 0;

@@ -60,6 +60,9 @@ class Engine {
 // like the tool's own file errors, the rest 3.
 int exitCodeForStatus(int status);
 
+// The name of a VESKOR_KB_KIND_* value: entries, documents, words or other.
+const char* kbKindName(int kind);
+
 // Engine kinds of knowledge base, as veskorCreateKBFile makes them.
 enum class KbKind { entries, documents, words };
 // What a new knowledge base keeps beyond its kind's settings.

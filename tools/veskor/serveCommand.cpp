@@ -69,13 +69,6 @@ void say(const std::string& line) {
   std::fflush(stdout);
 }
 
-const char* kindName(int kind) {
-  return kind == VESKOR_KB_KIND_ENTRIES     ? "entries"
-         : kind == VESKOR_KB_KIND_DOCUMENTS ? "documents"
-         : kind == VESKOR_KB_KIND_WORDS     ? "words"
-                                            : "other";
-}
-
 void run(const GlobalOptions& global, const ServeArguments& args) {
   serve::HttpOptions http;
   parseListen(args.listen, http);
@@ -105,7 +98,7 @@ void run(const GlobalOptions& global, const ServeArguments& args) {
   const int port = server.bind();
 
   for (const serve::ServedKb* kb : service.served()) {
-    say("serving " + kb->name + " (" + kindName(kb->kind) + ") from " + kb->file);
+    say("serving " + kb->name + " (" + kbKindName(kb->kind) + ") from " + kb->file);
   }
   if (!serve::isLoopback(http.host)) {
     std::fprintf(stderr, "veskor: listening on %s, which other machines may reach\n", http.host.c_str());

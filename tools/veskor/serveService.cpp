@@ -17,19 +17,6 @@ constexpr int streamWriteError = 500003;
 constexpr int streamReadError = 500004;
 constexpr int outOfMemory = 101;
 
-const char* kindName(int kind) {
-  switch (kind) {
-    case VESKOR_KB_KIND_ENTRIES:
-      return "entries";
-    case VESKOR_KB_KIND_DOCUMENTS:
-      return "documents";
-    case VESKOR_KB_KIND_WORDS:
-      return "words";
-    default:
-      return "other";
-  }
-}
-
 // Names travel in URLs and metric labels, so they keep to characters that need no escaping.
 bool isServiceName(const std::string& name) {
   if (name.empty() || name.size() > 64 || name == "." || name == "..") return false;
@@ -269,7 +256,7 @@ json Service::listKbs() {
   try {
     for (const ServedKb* kb : served()) {
       list.push_back(
-          {{"name", kb->name}, {"kind", kindName(kb->kind)}, {"entries", entryCount(*connection, *kb)}});
+          {{"name", kb->name}, {"kind", kbKindName(kb->kind)}, {"entries", entryCount(*connection, *kb)}});
     }
   } catch (const EngineFailure& failure) {
     rethrowAsRequestError(failure);
@@ -287,7 +274,7 @@ json Service::describeKb(const std::string& name) {
     rethrowAsRequestError(failure);
   }
   return {{"name", kb.name},
-          {"kind", kindName(info.kind)},
+          {"kind", kbKindName(info.kind)},
           {"entries", info.numberEntries},
           {"textsStored", kb.textsStored},
           {"language", info.language},
