@@ -18,7 +18,8 @@ add_executable(serve_tests ${serve_test_sources})
 target_include_directories(serve_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(serve_tests PRIVATE ${VESKOR_WARNINGS})
 target_compile_definitions(serve_tests PRIVATE VESKOR_CLI="$<TARGET_FILE:veskor>"
-  VESKOR_SAMPLE_DIR="${CMAKE_SOURCE_DIR}/data/sample")
+  VESKOR_SAMPLE_DIR="${CMAKE_SOURCE_DIR}/data/sample"
+  VESKOR_TSAN_SUPPRESSIONS="${CMAKE_SOURCE_DIR}/tests/serve/tsan.supp")
 target_link_libraries(serve_tests PRIVATE PkgConfig::HTTPLIB nlohmann_json::nlohmann_json GTest::gtest
   GTest::gtest_main)
 add_dependencies(serve_tests veskor)

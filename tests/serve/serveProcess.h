@@ -104,6 +104,12 @@ class ServeProcess {
     if (pid == 0) {
       // The service never outlives a test that dies before stopping it.
       prctl(PR_SET_PDEATHSIG, SIGKILL);
+#ifdef VESKOR_TSAN_SUPPRESSIONS
+      const char* tsan = getenv("TSAN_OPTIONS");
+      const std::string options =
+          std::string(tsan ? tsan : "") + ":suppressions=" + VESKOR_TSAN_SUPPRESSIONS;
+      setenv("TSAN_OPTIONS", options.c_str(), 1);
+#endif
       if (chdir(directory_.c_str()) != 0) _exit(126);
       const int out = open("serve.out", O_WRONLY | O_APPEND);
       const int err = open("serve.err", O_WRONLY | O_APPEND);

@@ -468,7 +468,7 @@ TEST_F(ServeConcurrency, ParallelFindsAndChanges) {
   for (auto& client : clients) client.join();
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(parsed(server->client()->Get("/v1/kbs/places"))["entries"], 348 + 80);
-  EXPECT_EQ(server->stop(), 0);
+  EXPECT_EQ(server->stop(), 0) << server->errors();
   EXPECT_EQ(entriesOnDisk("places.kb"), 348 + 80);
 }
 
