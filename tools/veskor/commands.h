@@ -14,5 +14,6 @@ void addImportCommands(CLI::App& app, const GlobalOptions& options);  // add, im
 void addFindCommands(CLI::App& app, const GlobalOptions& options);    // find, find-doc, compare
 void addBuildWaCommand(CLI::App& app, const GlobalOptions& options);  // build-wa
 void addDemoCommand(CLI::App& app, const GlobalOptions& options);
+void addServeCommand(CLI::App& app, const GlobalOptions& options);  // serve
 
 }  // namespace veskorcli

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
   addFindCommands(app, options);
   addBuildWaCommand(app, options);
   addDemoCommand(app, options);
+  addServeCommand(app, options);
 
   try {
     app.parse(argc, argv);
