@@ -1,6 +1,5 @@
 #include "orlBasics/orlException.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,31 +59,6 @@ void orlStrAppend(char* dest, std::size_t size, const char* text) {
   std::memcpy(dest + length, text, room);
   dest[size - 1] = 0;
   if (size >= 2) dest[size - 2] = '+';
-}
-
-void orlStrAppendInt(char* dest, std::size_t size, long value) {
-  char number[128];
-  std::snprintf(number, sizeof number, "%d", static_cast<int>(value));
-  orlStrAppend(dest, size, number);
-}
-
-void orlRaise(int32_t group, int32_t code, const char* message) {
-  throw orl::Exception(group, code, message != nullptr ? message : "");
-}
-
-void orlRaiseFormatted(int32_t group, int32_t code, const char* format, ...) {
-  char buffer[orl::kMessageBufferSize];
-  va_list args;
-  va_start(args, format);
-  int written = std::vsnprintf(buffer, sizeof buffer, format != nullptr ? format : "", args);
-  va_end(args);
-  if (written < 0) {
-    buffer[0] = 0;
-  } else if (static_cast<std::size_t>(written) >= sizeof buffer) {
-    buffer[sizeof buffer - 2] = '+';
-    buffer[sizeof buffer - 1] = 0;
-  }
-  throw orl::Exception(group, code, buffer);
 }
 
 std::string orlUnhandledExceptionLine(const orl::Exception& e) {

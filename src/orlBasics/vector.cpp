@@ -76,33 +76,6 @@ void vector_resize(vector* pThis, int32_t pNewNumberElements) {
   pThis->numberElements = pNewNumberElements;
 }
 
-void vector_setElement(vector* pThis, const void* pElement, int32_t pIndex) {
-  if (pThis == nullptr || pElement == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pElement == NULL in vector_setElement");
-  }
-  if (pIndex < 0 || pIndex >= pThis->numberElements) ORL_RAISE(kGroup, 2, "pIndex ung\xFCltig in vector_setElement");
-  std::memmove(slot(pThis, pIndex), pElement, static_cast<std::size_t>(pThis->elementSize));
-}
-
-void vector_insertElement(vector* pThis, const void* pElement, int32_t pIndex) {
-  if (pThis == nullptr || pElement == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pElement == NULL in vector_insertElement");
-  }
-  if (pIndex < 0) ORL_RAISE(kGroup, 2, "pIndex ung\xFCltig in vector_insertElement");
-  int32_t n = pThis->numberElements;
-  if (pIndex < n) {
-    if (n == pThis->bufferLength) reallocate(pThis, int64_t{pThis->bufferLength} + pThis->bufferLengthStepSize);
-    std::memmove(slot(pThis, pIndex + 1), slot(pThis, pIndex), bytesFor(pThis, n - pIndex));
-    std::memcpy(slot(pThis, pIndex), pElement, static_cast<std::size_t>(pThis->elementSize));
-    pThis->numberElements = n + 1;
-    return;
-  }
-  if (pIndex >= pThis->bufferLength) reallocate(pThis, int64_t{pIndex} + 1 + pThis->bufferLengthStepSize);
-  std::memset(slot(pThis, n), 0, bytesFor(pThis, pIndex - n));
-  std::memcpy(slot(pThis, pIndex), pElement, static_cast<std::size_t>(pThis->elementSize));
-  pThis->numberElements = checkedLength(int64_t{pIndex} + 1);
-}
-
 void vector_appendElement(vector* pThis, const void* pElement) {
   if (pThis == nullptr || pElement == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pElement == NULL in vector_appendElement");
@@ -125,27 +98,3 @@ int32_t vector_getNumberElements(const vector* pThis) {
   return pThis->numberElements;
 }
 
-void vector_SortElements(vector* pThis, int (*pCompareFct)(const void*, const void*)) {
-  if (pThis == nullptr || pCompareFct == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pCompareFct == NULL in vector_SortElements");
-  }
-  if (pThis->numberElements > 1) {
-    std::qsort(pThis->buffer, static_cast<std::size_t>(pThis->numberElements),
-               static_cast<std::size_t>(pThis->elementSize), pCompareFct);
-  }
-}
-
-void vector_compress(vector* pThis, int (*pFilterFct)(const void*)) {
-  if (pThis == nullptr || pFilterFct == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pFilterFct == NULL in vector_compress");
-  }
-  int32_t kept = 0;
-  for (int32_t i = 0; i < pThis->numberElements; ++i) {
-    if (pFilterFct(slot(pThis, i)) != 1) continue;
-    if (kept != i) std::memcpy(slot(pThis, kept), slot(pThis, i), static_cast<std::size_t>(pThis->elementSize));
-    ++kept;
-  }
-  if (kept == pThis->numberElements) return;
-  pThis->numberElements = kept;
-  reallocate(pThis, int64_t{kept} + pThis->bufferLengthStepSize);
-}

@@ -102,21 +102,6 @@ void featureSpace_free(featureSpace* pThis) noexcept {
   orlFree(pThis);
 }
 
-int32_t featureSpace_addEntry(featureSpace* pThis, const vector* pFeatureIDs, int32_t pIndexEntry) {
-  if (pThis == nullptr || pFeatureIDs == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL in featureSpace_addEntry");
-  }
-  std::vector<std::string_view> features;
-  features.reserve(static_cast<std::size_t>(pFeatureIDs->numberElements));
-  for (int32_t i = 0; i < pFeatureIDs->numberElements; ++i) {
-    const char* feature = orl::vectorAt<const char*>(pFeatureIDs, i);
-    if (feature == nullptr)
-      ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL in featureSpace_addEntry");
-    features.emplace_back(feature);
-  }
-  return featureSpace_addEntry(pThis, features, pIndexEntry);
-}
-
 int32_t featureSpace_addEntry(featureSpace* pThis, std::span<const std::string_view> pFeatureIDs,
                               int32_t pIndexEntry) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL in featureSpace_addEntry");

@@ -35,24 +35,15 @@ struct featureSpace {
   featureIndex* index;
 };
 
-// One counter per point index that has at least one seek feature.
-struct featureSpaceDistancePair {
-  int32_t index;
-  int32_t count;
-};
-
 featureSpace* featureSpace_create();
 void featureSpace_free(featureSpace* pThis) noexcept;
-// Adds point pIndexEntry (above highestIndex) with the given distinct features (vector of char*).
-// On failure no set keeps the index.
-int32_t featureSpace_addEntry(featureSpace* pThis, const vector* pFeatureIDs, int32_t pIndexEntry);
+// Adds point pIndexEntry (above highestIndex) with the given distinct features. On failure no set
+// keeps the index.
 int32_t featureSpace_addEntry(featureSpace* pThis, std::span<const std::string_view> pFeatureIDs,
                               int32_t pIndexEntry);
 void featureSpace_deletePoint(featureSpace* pThis, int32_t pIndexEntry);
 // New result list: the best points by falling count of shared seek features, ties to the lower
 // index, confidence = count / number of seek features.
-featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis, const vector* pFeatureIDs,
-                                                 int32_t pNumberResults);
 featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis,
                                                  std::span<const std::string_view> pFeatureIDs,
                                                  int32_t pNumberResults);
@@ -64,16 +55,6 @@ featureSpace* featureSpace_createFromStream(orlStream* pStream);
 // The record of a feature, or null.
 const featureRecord* featureSpace_findFeature(const featureSpace* pThis, std::string_view pFeature);
 int32_t featureSpace_getNumberFeatures(const featureSpace* pThis);
-
-// Ranking pieces, on a distance vector (int32 per index) and its compressed form (vector of
-// featureSpaceDistancePair in ascending index order).
-featureSpaceResultList* compileSearchResults(vector* pCompressedDistanceVector, int32_t pNumberSearchResults,
-                                             int32_t pNumberFeatures);
-featureSpaceDistancePair* getBestMatchingEntry(const vector* pCompressedDistanceVector);
-void iterateEntrySet(const entrySet* pSetToIterate, vector* pDistanceVector);
-featureSpaceResultList* compileSearchResultsKBaseFindInfo(const entrySet* pSearchHitCandidates,
-                                                          const vector* pDeletedFlags,
-                                                          int32_t pNumberResults);
 
 namespace orl {
 using FeatureSpacePtr = Owned<featureSpace, featureSpace_free>;

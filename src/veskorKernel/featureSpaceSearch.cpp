@@ -302,26 +302,23 @@ featureSpaceResultList* rankedSearch(const featureSpace* space, std::span<const 
   return countAndRank<uint32_t>(s, space, numberFeatures, indexMax, postings, k);
 }
 
-}  // namespace
-
-featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis, const vector* pFeatureIDs,
-                                                 int32_t pNumberResults) {
-  if (pThis == nullptr || pFeatureIDs == nullptr || pNumberResults <= 0) {
-    ORL_RAISE(kGroup, 1,
-              "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
+// A single seek feature: the first points of its set, in index order. A deleted point is passed
+// over but uses up its place among those looked at.
+featureSpaceResultList* firstPoints(const featureSpace* space, const entrySet& set, int32_t k) {
+  int32_t looked = std::min(k, set.count);
+  const unsigned char* deleted =
+      space->deletedFlags != nullptr ? static_cast<const unsigned char*>(space->deletedFlags->buffer) : nullptr;
+  int32_t deletedCount = space->deletedFlags != nullptr ? space->deletedFlags->numberElements : 0;
+  orl::FeatureSpaceResultListPtr result(featureSpaceResultList_create(looked));
+  for (int32_t i = 0; i < looked; ++i) {
+    int32_t index = set.indices[i];
+    if (deleted != nullptr && index < deletedCount && deleted[index] != 0) continue;
+    appendHit(result.get(), index, 1, 1.0);
   }
-  std::vector<std::string_view> features;
-  features.reserve(static_cast<std::size_t>(pFeatureIDs->numberElements));
-  for (int32_t i = 0; i < pFeatureIDs->numberElements; ++i) {
-    const char* feature = orl::vectorAt<const char*>(pFeatureIDs, i);
-    if (feature == nullptr) {
-      ORL_RAISE(kGroup, 1,
-                "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
-    }
-    features.emplace_back(feature);
-  }
-  return featureSpace_findEntries(pThis, features, pNumberResults);
+  return result.release();
 }
+
+}  // namespace
 
 featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis,
                                                  std::span<const std::string_view> pFeatureIDs,
@@ -334,71 +331,8 @@ featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis,
   if (pFeatureIDs.size() == 1) {
     const featureRecord* record = pThis->index->find(pFeatureIDs[0]);
     if (record == nullptr) return featureSpaceResultList_create(0);
-    return compileSearchResultsKBaseFindInfo(&record->set, pThis->deletedFlags, pNumberResults);
+    return firstPoints(pThis, record->set, pNumberResults);
   }
   return rankedSearch(pThis, pFeatureIDs, pNumberResults);
 }
 
-featureSpaceResultList* compileSearchResults(vector* pCompressedDistanceVector, int32_t pNumberSearchResults,
-                                             int32_t pNumberFeatures) {
-  if (pCompressedDistanceVector == nullptr || pNumberSearchResults < 0 || pNumberFeatures <= 0) {
-    ORL_RAISE(kGroup, 1,
-              "pCompressedDistanceVector == NULL || pNumberSearchResults < 0 || pNumberFeatures <= 0 in "
-              "compileSearchResults");
-  }
-  auto* pairs = static_cast<featureSpaceDistancePair*>(pCompressedDistanceVector->buffer);
-  int32_t numberPairs = pCompressedDistanceVector->numberElements;
-  int32_t taken = std::min(pNumberSearchResults, numberPairs);
-  // Positions ranked by falling count, the earlier pair first among equal counts.
-  std::vector<int32_t> order(static_cast<std::size_t>(numberPairs));
-  for (int32_t i = 0; i < numberPairs; ++i) order[static_cast<std::size_t>(i)] = i;
-  std::partial_sort(order.begin(), order.begin() + taken, order.end(), [pairs](int32_t a, int32_t b) {
-    return pairs[a].count != pairs[b].count ? pairs[a].count > pairs[b].count : a < b;
-  });
-  orl::FeatureSpaceResultListPtr result(featureSpaceResultList_create(taken));
-  for (int32_t i = 0; i < taken; ++i) {
-    const featureSpaceDistancePair& best = pairs[order[static_cast<std::size_t>(i)]];
-    appendHit(result.get(), best.index, pNumberFeatures, static_cast<double>(best.count) / pNumberFeatures);
-  }
-  for (int32_t i = 0; i < taken; ++i) pairs[order[static_cast<std::size_t>(i)]].count = 0;
-  return result.release();
-}
-
-featureSpaceDistancePair* getBestMatchingEntry(const vector* pCompressedDistanceVector) {
-  if (pCompressedDistanceVector == nullptr)
-    ORL_RAISE(kGroup, 1, "pCompressedDistanceVector == NULL in getBestMatchingEntry");
-  auto* pairs = static_cast<featureSpaceDistancePair*>(pCompressedDistanceVector->buffer);
-  featureSpaceDistancePair* best = nullptr;
-  for (int32_t i = 0; i < pCompressedDistanceVector->numberElements; ++i) {
-    if (best == nullptr || pairs[i].count > best->count) best = &pairs[i];
-  }
-  return best;
-}
-
-void iterateEntrySet(const entrySet* pSetToIterate, vector* pDistanceVector) {
-  if (pSetToIterate == nullptr || pDistanceVector == nullptr) {
-    ORL_RAISE(kGroup, 1, "pSetToIterate == NULL || pDistanceVector == NULL in iterateEntrySet");
-  }
-  for (int32_t i = 0; i < pSetToIterate->count; ++i)
-    ++orl::vectorAt<int32_t>(pDistanceVector, pSetToIterate->indices[i]);
-}
-
-featureSpaceResultList* compileSearchResultsKBaseFindInfo(const entrySet* pSearchHitCandidates,
-                                                          const vector* pDeletedFlags,
-                                                          int32_t pNumberResults) {
-  if (pSearchHitCandidates == nullptr) {
-    ORL_RAISE(kGroup, 1, "pSearchHitCandidates == NULL in compileSearchResultsKBaseFindInfo");
-  }
-  int32_t looked = std::max(0, std::min(pNumberResults, pSearchHitCandidates->count));
-  const unsigned char* deleted =
-      pDeletedFlags != nullptr ? static_cast<const unsigned char*>(pDeletedFlags->buffer) : nullptr;
-  int32_t deletedCount = pDeletedFlags != nullptr ? pDeletedFlags->numberElements : 0;
-  orl::FeatureSpaceResultListPtr result(featureSpaceResultList_create(looked));
-  // A deleted point is passed over but uses up its place among those looked at.
-  for (int32_t i = 0; i < looked; ++i) {
-    int32_t index = pSearchHitCandidates->indices[i];
-    if (deleted != nullptr && index < deletedCount && deleted[index] != 0) continue;
-    appendHit(result.get(), index, 1, 1.0);
-  }
-  return result.release();
-}

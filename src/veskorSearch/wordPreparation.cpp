@@ -120,8 +120,7 @@ std::vector<std::string_view> splitRuns(std::string_view text, char delimiter) {
 
 void prepareWord(vector* words, const hash_t* abbreviationList, std::string_view token,
                  int32_t endCharacter) {
-  const char* expansion = findAbbreviationExpansion(abbreviationList, std::string(token).c_str());
-  std::vector<std::string_view> parts = expansion != nullptr ? splitRuns(expansion, ' ') : std::vector{token};
+  std::vector<std::string_view> parts = expandAbbreviation(abbreviationList, token);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     appendPart(words, parts[i], i + 1 == parts.size() ? endCharacter : 0);
   }

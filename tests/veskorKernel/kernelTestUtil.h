@@ -38,29 +38,10 @@ Raised raised(F&& f) {
     EXPECT_EQ(r_.text, std::string(expectedText)) << #statement;            \
   } while (0)
 
-inline std::vector<std::string> strings(const vector* list) {
-  std::vector<std::string> out;
-  for (int32_t i = 0; i < list->numberElements; ++i) {
-    const char* s = orl::vectorAt<const char*>(list, i);
-    out.push_back(s != nullptr ? s : "<null>");
-  }
-  return out;
-}
-
 inline std::vector<int32_t> ints(const vector* list) {
   std::vector<int32_t> out;
   for (int32_t i = 0; i < list->numberElements; ++i) out.push_back(orl::vectorAt<int32_t>(list, i));
   return out;
-}
-
-// A feature list (vector of owned char*) with copies of the texts.
-inline vector* featureList(const std::vector<std::string>& texts) {
-  vector* list = vector_create(sizeof(char*), 4, 4);
-  for (const std::string& text : texts) {
-    char* copy = orlStrdup(text.c_str());
-    vector_appendElement(list, &copy);
-  }
-  return list;
 }
 
 struct Hit {

@@ -8,7 +8,6 @@
 #include "veskorSearch/cleanWord.h"
 #include "veskorSearch/germanText.h"
 #include "veskorSearch/sentenceWord.h"
-#include "veskorSearch/textBuffer.h"
 #include "veskorSearch/wordPreparation.h"
 
 namespace {
@@ -61,12 +60,12 @@ TEST(AbbreviationList, TwentyTwoCaseSensitiveKeysWithoutFullStops) {
   for (const char* word : {"usw.", "dr", "DR", "Haus", ""})
     EXPECT_FALSE(isAbbreviation(word, list.get())) << word;
 
-  orl::TextBufferVectorPtr expanded(expandAbbreviation(list.get(), "zHd"));
-  ASSERT_EQ(vector_getNumberElements(expanded.get()), 2);
-  EXPECT_STREQ(textBuffer_getString(orl::vectorAt<textBuffer*>(expanded.get(), 1)), "H\xE4nden");
-  orl::TextBufferVectorPtr plain(expandAbbreviation(list.get(), "Haus"));
-  ASSERT_EQ(vector_getNumberElements(plain.get()), 1);
-  EXPECT_STREQ(textBuffer_getString(orl::vectorAt<textBuffer*>(plain.get(), 0)), "Haus");
+  using Views = std::vector<std::string_view>;
+  EXPECT_EQ(expandAbbreviation(list.get(), "zHd"), (Views{"zu", "H\xE4nden"}));
+  std::string_view token = "Haus";
+  Views plain = expandAbbreviation(list.get(), token);
+  ASSERT_EQ(plain, (Views{"Haus"}));
+  EXPECT_EQ(plain[0].data(), token.data());  // the token itself, not a copy
 }
 
 TEST(WordPreparation, ExpansionHyphensEntitiesTrimmingAndTheWordTest) {
