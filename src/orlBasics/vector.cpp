@@ -53,16 +53,6 @@ void vector_free(vector* pThis) noexcept {
   orlFree(pThis);
 }
 
-vector* vector_clone(const vector* pThis) {
-  if (pThis == nullptr) return nullptr;
-  orl::VectorPtr copy(static_cast<vector*>(orlMalloc(sizeof(vector))));
-  *copy = *pThis;
-  copy->buffer = nullptr;
-  copy->buffer = orlMalloc(bytesFor(pThis, pThis->bufferLength));
-  std::memcpy(copy->buffer, pThis->buffer, bytesFor(pThis, pThis->bufferLength));
-  return copy.release();
-}
-
 void vector_resize(vector* pThis, int32_t pNewNumberElements) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in vector_resize");
   if (pNewNumberElements < 0) ORL_RAISE(kGroup, 1, "pNewNumberElements < 0 in vector_resize");

@@ -15,7 +15,6 @@ struct vector {
 
 vector* vector_create(int32_t pElementSize, int32_t pBufferLength, int32_t pBufferLengthStepSize);
 void vector_free(vector* pThis) noexcept;
-vector* vector_clone(const vector* pThis);
 void vector_resize(vector* pThis, int32_t pNewNumberElements);
 void vector_appendElement(vector* pThis, const void* pElement);
 void* vector_getElement(const vector* pThis, int32_t pIndex);

@@ -117,7 +117,7 @@ extern "C" VESKOR_EXPORT int veskorDeleteDocument(int connectionID, const char* 
     pattern[keyLength] = '?';
     pattern[keyLength + 1] = '\0';
     knowledgeBase* kb = accessKB(call, pKBName);
-    if (kb->featureType % 2 != 0) {
+    if (!knowledgeBase_getSettings(kb).holdsSentences()) {
       ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_FEATURE_TYPE,
                 "error: invalid feature type of knowledge base in veskorDeleteDocument()");
     }

@@ -10,7 +10,6 @@ namespace {
 
 constexpr int32_t kGroup = 17;
 constexpr int32_t kEntriesStep = 43690;
-constexpr int32_t kIndexListStep = 64;
 
 bool isValid(const entry* e) {
   return e->primaryKey != nullptr || e->text != nullptr;
@@ -39,13 +38,6 @@ void truncateEntries(segmentedVector* entries, int32_t count) noexcept {
   entries->currentSegment = current;
   entries->segments[current].numberElements = count > 0 ? ((count - 1) % entries->segmentLength) + 1 : 0;
   for (int32_t s = current + 1; s < entries->numberSegments; ++s) entries->segments[s].numberElements = 0;
-}
-
-vector* indexVector(const std::vector<int32_t>& indices) {
-  orl::VectorPtr result(vector_create(sizeof(int32_t), static_cast<int32_t>(indices.size()), kIndexListStep));
-  vector_resize(result.get(), static_cast<int32_t>(indices.size()));
-  if (!indices.empty()) std::memcpy(result->buffer, indices.data(), indices.size() * sizeof(int32_t));
-  return result.release();
 }
 
 bool keyMatches(const char* key, const char* pattern, int32_t mode) {
@@ -123,7 +115,8 @@ int32_t entryList_getMaxIndex(const entryList* pThis) {
   return segmentedVector_getNumberElements(pThis->entries) - 1;
 }
 
-vector* entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey, int32_t pMatchMode) {
+std::vector<int32_t> entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey,
+                                              int32_t pMatchMode) {
   if (pThis == nullptr || pPrimaryKey == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pPrimaryKey == NULL in entryList_findEntryByKey");
   }
@@ -133,17 +126,15 @@ vector* entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey
     const entry* e = entryAt(pThis, i);
     if (e->primaryKey != nullptr && keyMatches(e->primaryKey, pPrimaryKey, pMatchMode)) found.push_back(i);
   }
-  return indexVector(found);
+  return found;
 }
 
-vector* entryList_defragment(entryList* pThis) {
+std::vector<int32_t> entryList_defragment(entryList* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_defragment");
   entryList_privateFreeEntryTextHash(pThis);
   int32_t count = entryList_getMaxIndex(pThis) + 1;
   // Allocated in full before anything moves, so the walk itself cannot fail half-way.
-  orl::VectorPtr mapping(vector_create(sizeof(int32_t), count, kIndexListStep));
-  vector_resize(mapping.get(), count);
-  int32_t* newIndexOf = static_cast<int32_t*>(mapping->buffer);
+  std::vector<int32_t> newIndexOf(static_cast<std::size_t>(count));
   int32_t next = 0;
   for (int32_t old = 0; old < count; ++old) {
     entry* e = entryAt(pThis, old);
@@ -159,7 +150,7 @@ vector* entryList_defragment(entryList* pThis) {
     newIndexOf[old] = next++;
   }
   truncateEntries(pThis->entries, next);
-  return mapping.release();
+  return newIndexOf;
 }
 
 void entryList_freeAllEntries(entryList* pThis) {

@@ -61,15 +61,13 @@ void entrySet_appendIndex(entrySet* pThis, int32_t pIndexEntry) {
   pThis->indexMax = pIndexEntry;
 }
 
-void entrySet_defragment(entrySet* pThis, const vector* pIndexMapping) {
-  if (pThis == nullptr || pIndexMapping == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pIndexMapping == NULL in entrySet_defragment");
-  }
+void entrySet_defragment(entrySet* pThis, std::span<const int32_t> pIndexMapping) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pIndexMapping == NULL in entrySet_defragment");
   // Checked before anything changes, so a short mapping leaves the set as it was.
-  if (pThis->indexMax >= pIndexMapping->numberElements) {
+  if (pThis->indexMax >= static_cast<int64_t>(pIndexMapping.size())) {
     ORL_RAISE(kGroup, 1, "pThis->indexMax >= pIndexMapping->numberElements in entrySet_defragment");
   }
-  const int32_t* mapping = static_cast<const int32_t*>(pIndexMapping->buffer);
+  const int32_t* mapping = pIndexMapping.data();
   int32_t kept = 0;
   for (int32_t i = 0; i < pThis->count; ++i) {
     int32_t mapped = pThis->indices[i] >= 0 ? mapping[pThis->indices[i]] : -1;

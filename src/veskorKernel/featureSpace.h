@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "kazlib/hash.h"
 #include "orlBasics/orlIO.h"
-#include "orlBasics/vector.h"
 #include "veskorKernel/entrySet.h"
-#include "veskorKernel/featureSpaceResultList.h"
 
 struct featureRecord {
   char* text;  // lives in the record's own allocation
@@ -26,13 +25,20 @@ struct featureRecord {
 class featureIndex;
 
 struct featureSpace {
-  int32_t version;
+  int32_t version = 1;
   // Feature text -> featureRecord*. Owns the records; its iteration order is the file order.
-  hash_t* features;
-  int32_t highestIndex;  // -1 when there is no point
-  vector* deletedFlags;  // one byte per index (1 = deleted) or null
+  hash_t* features = nullptr;
+  int32_t highestIndex = -1;  // -1 when there is no point
+  // One byte per index (1 = deleted); empty until the first deletion.
+  std::vector<unsigned char> deletedFlags;
   // Fast look-up of the same records by feature text.
-  featureIndex* index;
+  featureIndex* index = nullptr;
+};
+
+// A point found by a search.
+struct featureSpaceHit {
+  int32_t index;
+  double confidence;
 };
 
 featureSpace* featureSpace_create();
@@ -42,13 +48,13 @@ void featureSpace_free(featureSpace* pThis) noexcept;
 int32_t featureSpace_addEntry(featureSpace* pThis, std::span<const std::string_view> pFeatureIDs,
                               int32_t pIndexEntry);
 void featureSpace_deletePoint(featureSpace* pThis, int32_t pIndexEntry);
-// New result list: the best points by falling count of shared seek features, ties to the lower
-// index, confidence = count / number of seek features.
-featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis,
-                                                 std::span<const std::string_view> pFeatureIDs,
-                                                 int32_t pNumberResults);
+// Replaces pHits by the best points by falling count of shared seek features, ties to the lower
+// index, confidence = count / number of seek features. A single seek feature takes the first
+// points of its set, a deleted one using up its place.
+void featureSpace_findEntries(const featureSpace* pThis, std::span<const std::string_view> pFeatureIDs,
+                              int32_t pNumberResults, std::vector<featureSpaceHit>& pHits);
 // Renumbers with the mapping of entryList_defragment and drops the deletion marks.
-void featureSpace_defragment(featureSpace* pThis, const vector* pIndexMappingFSPPoints);
+void featureSpace_defragment(featureSpace* pThis, std::span<const int32_t> pIndexMappingFSPPoints);
 void featureSpace_save(const featureSpace* pThis, orlStream* pStream);
 featureSpace* featureSpace_createFromStream(orlStream* pStream);
 

@@ -5,7 +5,7 @@
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlIO.h"
 #include "orlBasics/orlMemory.h"
-#include "veskorKernel/knowledgeBase.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ void checkSectionsAgree(knowledgeBase* kb) {
   for (int32_t i = 0; i <= maxIndex; ++i) {
     if (entryList_isValidEntry(kb->entryList, i)) continue;
     featureSpace_deletePoint(kb->featureSpace, i);
-    kb->modificationFlags |= 2;
+    kb->modificationFlags |= knowledgeBase_defragmentationDue;
   }
 }
 

@@ -5,6 +5,7 @@
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/scopeGuard.h"
+#include "veskorKernel/entryList.h"
 
 namespace {
 constexpr int32_t kGroup = 21;
@@ -12,8 +13,8 @@ constexpr int32_t kListStep = 64;
 }  // namespace
 
 void knowledgeBaseSearchHit_init(knowledgeBaseSearchHit* pThis, const entry* pEntry,
-                                 int32_t pNumberSyntacticFeatures,
-                                 const featureSpaceSearchHit* pFeatureSpaceHit) {
+                                 int32_t pNumberSyntacticFeatures, int32_t pNumberFeaturesOfSeekString,
+                                 double pConfidence) {
   if (pThis == nullptr || pEntry == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pEntry == NULL in knowledgeBaseSearchHit_init");
   }
@@ -27,12 +28,8 @@ void knowledgeBaseSearchHit_init(knowledgeBaseSearchHit* pThis, const entry* pEn
   }
   pThis->numberSyntacticFeatures = pNumberSyntacticFeatures;
   pThis->value = pEntry->value;
-  if (pFeatureSpaceHit != nullptr) {
-    pThis->numberFeaturesOfHitText = pFeatureSpaceHit->numberFeaturesOfHitText;
-    pThis->numberFeaturesOfSeekString = pFeatureSpaceHit->numberFeaturesOfSeekString;
-    pThis->matchedFeatures = vector_clone(pFeatureSpaceHit->matchedFeatures);
-    pThis->confidence = pFeatureSpaceHit->confidence;
-  }
+  pThis->numberFeaturesOfSeekString = pNumberFeaturesOfSeekString;
+  pThis->confidence = pConfidence;
   cleanUp.dismiss();
 }
 
@@ -41,7 +38,6 @@ void knowledgeBaseSearchHit_cleanUp(knowledgeBaseSearchHit* pThis) {
   orlFree(pThis->primaryKey);
   orlFree(pThis->text);
   orlFree(pThis->syntacticFeatures);
-  vector_free(pThis->matchedFeatures);
   std::memset(pThis, 0, sizeof *pThis);
 }
 
@@ -55,6 +51,11 @@ void knowledgeBaseResultList_free(knowledgeBaseResultList* pThis) noexcept {
   knowledgeBaseSearchHit* hits = static_cast<knowledgeBaseSearchHit*>(pThis->buffer);
   for (int32_t i = 0; i < pThis->numberElements; ++i) knowledgeBaseSearchHit_cleanUp(&hits[i]);
   vector_free(pThis);
+}
+
+int32_t knowledgeBaseResultList_getNumberElements(const knowledgeBaseResultList* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBaseResultList_getNumberElements");
+  return pThis->numberElements;
 }
 
 knowledgeBaseSearchHit* knowledgeBaseResultList_getElement(const knowledgeBaseResultList* pThis,

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "orlBasics/vector.h"
-#include "veskorKernel/entryList.h"
-#include "veskorKernel/featureSpaceResultList.h"
+
+struct entry;
 
 struct knowledgeBaseSearchHit {
   char* primaryKey;
@@ -15,17 +15,16 @@ struct knowledgeBaseSearchHit {
   double value;
   int32_t numberFeaturesOfHitText;
   int32_t numberFeaturesOfSeekString;  // 0 for exact look-ups
-  vector* matchedFeatures;
-  double confidence;  // 1.0 for exact look-ups
+  double confidence;                   // 1.0 for exact look-ups
 };
 
 // A vector of knowledgeBaseSearchHit in rank order; it owns the hits' contents.
 typedef vector knowledgeBaseResultList;
 
-// Copies the entry (and the feature-space hit's counts, features and confidence when given).
+// Copies the entry; numberFeaturesOfHitText is 0.
 void knowledgeBaseSearchHit_init(knowledgeBaseSearchHit* pThis, const entry* pEntry,
-                                 int32_t pNumberSyntacticFeatures,
-                                 const featureSpaceSearchHit* pFeatureSpaceHit);
+                                 int32_t pNumberSyntacticFeatures, int32_t pNumberFeaturesOfSeekString,
+                                 double pConfidence);
 void knowledgeBaseSearchHit_cleanUp(knowledgeBaseSearchHit* pThis);
 
 knowledgeBaseResultList* knowledgeBaseResultList_create(int32_t pExpectedNumber);
@@ -35,9 +34,7 @@ knowledgeBaseSearchHit* knowledgeBaseResultList_getElement(const knowledgeBaseRe
 // Takes over the hit's contents.
 void knowledgeBaseResultList_appendElement(knowledgeBaseResultList* pThis,
                                            const knowledgeBaseSearchHit* pHit);
-inline int32_t knowledgeBaseResultList_getNumberElements(const knowledgeBaseResultList* pThis) {
-  return featureSpaceResultList_getNumberElements(pThis);
-}
+int32_t knowledgeBaseResultList_getNumberElements(const knowledgeBaseResultList* pThis);
 
 namespace orl {
 using KnowledgeBaseResultListPtr = Owned<knowledgeBaseResultList, knowledgeBaseResultList_free>;

@@ -7,8 +7,8 @@
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/orlText.h"
 #include "veskorKernel/featureText.h"
-#include "veskorKernel/knowledgeBase.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 #include "veskorKernel/languageDependend.h"
 
 namespace {
@@ -28,8 +28,9 @@ char* knowledgeBase_preprocessText(const knowledgeBase* pThis, const char* pText
   if (end == start) {
     ORL_RAISE(kGroup, 11, "Ung\xFCltiger Eintragstext in knowledgeBase_preprocessText pText=\"", pText, "\"");
   }
-  bool upperCase = (pThis->encoding & 2) != 0 && pThis->language == knowledgeBase_languageGerman;
-  bool framed = pThis->featureType == knowledgeBase_featureTypeTuples && (pThis->encoding & 4) != 0;
+  knowledgeBaseSettings settings = knowledgeBase_settingsOf(pThis);
+  bool upperCase = settings.upperCases();
+  bool framed = settings.frames();
   char blank = framed ? '_' : ' ';
   // One pass does what trimming, collapsing white space, upper-casing and framing do in turn.
   char* result = static_cast<char*>(orlMalloc(static_cast<std::size_t>(end - start) + 3));
@@ -62,7 +63,7 @@ namespace veskorKernel {
 PreparedText prepareText(const knowledgeBase* kb, const char* text) {
   PreparedText prepared;
   prepared.preprocessed.reset(knowledgeBase_preprocessText(kb, text));
-  if ((kb->encoding & 1) != 0)
+  if (knowledgeBase_settingsOf(kb).has(kbEncoding::phonemeCodes))
     prepared.phonemes.reset(knowledgeBase_computePhonemeCodes(kb, prepared.preprocessed.get()));
   return prepared;
 }

@@ -10,7 +10,8 @@ int32_t kbase_addFile(const char* pPrimaryKey, const char* pText, knowledgeBase*
   if (pPrimaryKey == nullptr || pText == nullptr || pAKB == nullptr) {
     ORL_RAISE(200, 1, "pPrimaryKey == NULL || pText == NULL || pAKB == NULL in kbase_addFile()");
   }
-  if (pAKB->featureType % 2 != 0) ORL_RAISE(200, 2, "invalid feature type of akb in kbase_addFile()");
+  if (!knowledgeBase_getSettings(pAKB).holdsSentences())
+    ORL_RAISE(200, 2, "invalid feature type of akb in kbase_addFile()");
   orl::HashPtr abbreviations(createAbbreviationList());
   int32_t stored = cutDocument(pText, abbreviations.get(), [&](const documentSentence& sentence) {
     orl::OwnedText key(sentenceKey_format(pPrimaryKey, sentence.number, sentence.offset, sentence.length));

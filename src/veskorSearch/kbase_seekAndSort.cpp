@@ -20,7 +20,8 @@ std::vector<documentResult> kbase_seekFileSorted(const char* text, const knowled
                                                  const wordAssociator* wa, int32_t associationMode,
                                                  int32_t splitCompounds, int32_t numberDocuments, bool comparing) {
   if (text == nullptr || akb == nullptr) ORL_RAISE(200, 1, "pSeekString == NULL || pAKB == NULL in kbase_seekFileSorted()");
-  if (akb->featureType % 2 != 0) ORL_RAISE(200, 2, "invalid feature type of akb in kbase_seekFileSorted()");
+  if (!knowledgeBase_getSettings(akb).holdsSentences())
+    ORL_RAISE(200, 2, "invalid feature type of akb in kbase_seekFileSorted()");
   int32_t numberLists = 0;
   std::optional<std::vector<sentenceHit>> sentences;
   if (comparing) {

@@ -30,7 +30,7 @@ int registerWord(knowledgeBase* pWKB, const char* word, unsigned char* pFeatures
     return 0;
   }
   char key[16];
-  std::snprintf(key, sizeof key, "%6d", entryList_getMaxIndex(pWKB->entryList) + 1);
+  std::snprintf(key, sizeof key, "%6d", knowledgeBase_getNumberEntries(pWKB));
   knowledgeBase_addEntry(pWKB, key, word, pFeatures, 0.0);
   return 1;
 }

@@ -47,14 +47,9 @@ TEST(Vector, ResizeKeepsOldBytesAndZeroFillsNewCapacity) {
   EXPECT_EQ(raisedBy([&] { vector_resize(v.get(), -1); }).code(), 1);
 }
 
-TEST(Vector, CloneAndErrors) {
+TEST(Vector, Errors) {
   orl::VectorPtr v(vector_create(4, 2, 2));
   for (int32_t i : {1, 2, 3}) vector_appendElement(v.get(), &i);
-  orl::VectorPtr copy(vector_clone(v.get()));
-  EXPECT_EQ(copy->bufferLength, v->bufferLength);
-  EXPECT_EQ(at(copy.get(), 0), 1);
-  EXPECT_EQ(at(copy.get(), 2), 3);
-  EXPECT_EQ(vector_clone(nullptr), nullptr);
 
   orl::Exception e = raisedBy([&] { vector_getElement(v.get(), 3); });
   EXPECT_EQ(e.group(), 4000);

@@ -28,28 +28,16 @@ std::ostream& operator<<(std::ostream& out, const FsHit& h) {
   return out << h.index << ":" << h.confidence;
 }
 
-std::vector<FsHit> fsHits(const featureSpaceResultList* list) {
-  std::vector<FsHit> out;
-  for (int32_t i = 0; i < featureSpaceResultList_getNumberElements(list); ++i) {
-    const auto& hit = orl::vectorAt<featureSpaceSearchHit>(list, i);
-    out.push_back({hit.indexOfHit, hit.confidence});
-  }
-  return out;
-}
-
 std::vector<FsHit> search(const featureSpace* space, const std::vector<std::string>& seek, int32_t k) {
-  orl::FeatureSpaceResultListPtr found(featureSpace_findEntries(space, views(seek), k));
-  return fsHits(found.get());
+  std::vector<featureSpaceHit> found{{-7, -7.0}};  // whatever a reused vector held goes
+  featureSpace_findEntries(space, views(seek), k, found);
+  std::vector<FsHit> out;
+  for (const featureSpaceHit& hit : found) out.push_back({hit.index, hit.confidence});
+  return out;
 }
 
 void add(featureSpace* space, const std::vector<std::string>& features, int32_t index) {
   EXPECT_EQ(featureSpace_addEntry(space, views(features), index), index);
-}
-
-orl::VectorPtr mappingOf(std::initializer_list<int32_t> values) {
-  orl::VectorPtr mapping(vector_create(sizeof(int32_t), 1, 1));
-  for (int32_t v : values) vector_appendElement(mapping.get(), &v);
-  return mapping;
 }
 
 TEST(FeatureSpace, HausAgainstMausIsOneHalf) {
@@ -96,9 +84,9 @@ TEST(FeatureSpace, DeletionAndDefragmentation) {
   add(space.get(), {"all", "p9"}, 9);  // deletion marks grow with the points
   featureSpace_deletePoint(space.get(), 9);
 
-  orl::VectorPtr mapping(mappingOf({0, 1, 2, 3, 4, -1, 5, 6, -1, -1}));
-  featureSpace_defragment(space.get(), mapping.get());
-  EXPECT_EQ(space->deletedFlags, nullptr);
+  std::vector<int32_t> mapping{0, 1, 2, 3, 4, -1, 5, 6, -1, -1};
+  featureSpace_defragment(space.get(), mapping);
+  EXPECT_TRUE(space->deletedFlags.empty());
   EXPECT_EQ(space->highestIndex, 6);
   EXPECT_EQ(search(space.get(), {"p6", "none"}, 5), (std::vector<FsHit>{{5, 0.5}}));
   EXPECT_EQ(featureSpace_findFeature(space.get(), "p5"), nullptr);  // its set became empty
@@ -107,8 +95,8 @@ TEST(FeatureSpace, DeletionAndDefragmentation) {
   add(space.get(), {"p5"}, 7);                                // a removed feature comes back fresh
   EXPECT_EQ(search(space.get(), {"p5"}, 5), (std::vector<FsHit>{{7, 1.0}}));
 
-  orl::VectorPtr shortMapping(mappingOf({0, 1}));
-  EXPECT_RAISES(featureSpace_defragment(space.get(), shortMapping.get()), 19, 1,
+  std::vector<int32_t> shortMapping{0, 1};
+  EXPECT_RAISES(featureSpace_defragment(space.get(), shortMapping), 19, 1,
                 "pIndexMappingFSPPoints zu kurz in featureSpace_defragment");
   EXPECT_EQ(search(space.get(), {"p6"}, 5), (std::vector<FsHit>{{5, 1.0}}));  // unchanged
 }
@@ -144,14 +132,15 @@ TEST(FeatureSpace, FailedAddLeavesNoTraceOfThePoint) {
 TEST(FeatureSpace, ArgumentChecks) {
   orl::FeatureSpacePtr space(featureSpace_create());
   std::span<const std::string_view> empty;
-  EXPECT_RAISES(featureSpace_findEntries(space.get(), empty, 1), 19, 4,
+  std::vector<featureSpaceHit> hits;
+  EXPECT_RAISES(featureSpace_findEntries(space.get(), empty, 1, hits), 19, 4,
                 "Leerer Suchstring in featureSpace_findEntries");
-  EXPECT_RAISES(featureSpace_findEntries(space.get(), empty, 0), 19, 1,
+  EXPECT_RAISES(featureSpace_findEntries(space.get(), empty, 0, hits), 19, 1,
                 "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
   EXPECT_RAISES(featureSpace_deletePoint(nullptr, 0), 19, 1, "pThis == NULL in featureSpace_deletePoint");
   EXPECT_RAISES(featureSpace_addEntry(nullptr, empty, 0), 19, 1,
                 "pThis == NULL || pFeatureIDs == NULL in featureSpace_addEntry");
-  EXPECT_RAISES(featureSpace_defragment(space.get(), nullptr), 19, 1,
+  EXPECT_RAISES(featureSpace_defragment(nullptr, {}), 19, 1,
                 "pThis == NULL || pIndexMappingFSPPoints == NULL in featureSpace_defragment");
 }
 
@@ -277,9 +266,7 @@ TEST(FeatureSpace, FastSearchMatchesTheReferenceRankingOnRandomData) {
         renumbered[next++] = points[old];
       }
     }
-    orl::VectorPtr map(vector_create(sizeof(int32_t), 1, 1024));
-    for (int32_t v : mapping) vector_appendElement(map.get(), &v);
-    featureSpace_defragment(space.get(), map.get());
+    featureSpace_defragment(space.get(), mapping);
     points.swap(renumbered);
     deleted.clear();
     index = next - 1;

@@ -8,7 +8,7 @@
 
 #include "orlBasics/orlException.h"
 #include "orlBasics/vector.h"
-#include "veskorKernel/knowledgeBase.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace kerneltest {
 
@@ -37,12 +37,6 @@ Raised raised(F&& f) {
     EXPECT_EQ(r_.code, expectedCode) << #statement << ": " << r_.text;      \
     EXPECT_EQ(r_.text, std::string(expectedText)) << #statement;            \
   } while (0)
-
-inline std::vector<int32_t> ints(const vector* list) {
-  std::vector<int32_t> out;
-  for (int32_t i = 0; i < list->numberElements; ++i) out.push_back(orl::vectorAt<int32_t>(list, i));
-  return out;
-}
 
 struct Hit {
   std::string key;
