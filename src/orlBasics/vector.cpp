@@ -4,11 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 
 namespace {
 
-constexpr int32_t kGroup = 4000;
+constexpr int32_t kGroup = orl::errorGroup::vector;
 
 std::size_t bytesFor(const vector* v, int64_t elements) {
   return static_cast<std::size_t>(elements) * static_cast<std::size_t>(v->elementSize);
@@ -16,7 +17,7 @@ std::size_t bytesFor(const vector* v, int64_t elements) {
 
 // A length that no longer fits the 32-bit fields is treated like a failed allocation.
 int32_t checkedLength(int64_t length) {
-  if (length > INT32_MAX) ORL_RAISE(1, 1, "error: out of memory in orlRealloc");
+  if (length > INT32_MAX) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlRealloc");
   return static_cast<int32_t>(length);
 }
 

@@ -2,12 +2,13 @@
 
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
 
-constexpr int32_t kGroup = 103;
+constexpr int32_t kGroup = orl::errorGroup::dataManager;
 // The registries never limit the number of objects.
 constexpr hashcount_t kUnlimited = static_cast<hashcount_t>(-1);
 

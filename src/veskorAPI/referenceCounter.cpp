@@ -2,11 +2,12 @@
 
 #include <system_error>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 
 namespace {
 
-constexpr int32_t kGroup = 101;
+constexpr int32_t kGroup = orl::errorGroup::referenceCounter;
 
 std::unique_lock<std::mutex> lockCounter(referenceCounter* pThis, const char* operation) {
   try {

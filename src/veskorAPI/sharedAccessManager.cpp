@@ -2,11 +2,12 @@
 
 #include <system_error>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 
 namespace {
 
-constexpr int32_t kGroup = 100;
+constexpr int32_t kGroup = orl::errorGroup::sharedAccess;
 
 std::unique_lock<std::mutex> lockManager(sharedAccessManager* pThis, const char* operation) {
   try {

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <random>
 
+#include "orlBasics/errorGroups.h"
 #include "veskorAPI/veskorAPIInternal.h"
 
 namespace {
@@ -33,7 +34,7 @@ bool tryLink(int32_t id, int32_t* placeholder) {
   try {
     dataManager_linkDataObject(veskorGlobalState().connectionManager, object.get());
   } catch (const orl::Exception& e) {
-    if (!orl::matches(e, {{103, 3}})) throw;
+    if (!orl::matches(e, {{orl::errorGroup::dataManager, 3}})) throw;
     return false;
   }
   (void)object.release();

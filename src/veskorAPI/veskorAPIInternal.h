@@ -49,6 +49,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/vector.h"
 #include "veskor/veskorAPI.h"
@@ -56,7 +57,7 @@
 #include "veskorAPI/referenceCounter.h"
 
 // Error group of the exported functions: the code is the status the function returns.
-inline constexpr int32_t kVeskorAPIGroup = 104;
+inline constexpr int32_t kVeskorAPIGroup = orl::errorGroup::api;
 
 // Context words: which kind of named object the failing step concerned.
 inline constexpr const char* kContextNone = "";

@@ -3,12 +3,13 @@
 #include <cstring>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 
 namespace {
 
-constexpr int32_t kGroup = 17;
+constexpr int32_t kGroup = orl::errorGroup::entryList;
 constexpr int32_t kEntriesStep = 43690;
 
 bool isValid(const entry* e) {

@@ -2,13 +2,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "veskorKernel/entryList.h"
 
 namespace {
 
-constexpr int32_t kGroup = 17;
+constexpr int32_t kGroup = orl::errorGroup::entryList;
 constexpr int32_t kEntriesStep = 43690;
 // Key length, text length, byte count and value: the least a stored entry takes.
 constexpr int64_t kMinimumRecordBytes = 4 + 4 + 4 + 8;

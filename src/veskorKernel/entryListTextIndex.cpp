@@ -2,12 +2,13 @@
 // are copies of their own, so deleting the entry that created a group leaves the group intact.
 #include <memory>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "veskorKernel/entryList.h"
 
 namespace {
 
-constexpr int32_t kGroup = 17;
+constexpr int32_t kGroup = orl::errorGroup::entryList;
 
 void addToTextIndex(entryTextIndex& index, const entryList* list, int32_t entryIndex) {
   if (entryIndex > entryList_getMaxIndex(list) || !entryList_isValidEntry(list, entryIndex)) return;

@@ -2,13 +2,14 @@
 
 #include <climits>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
 
-constexpr int32_t kGroup = 18;
+constexpr int32_t kGroup = orl::errorGroup::entrySet;
 
 // Small sets grow fast, large ones slowly, so that the many rare features stay cheap while the few
 // frequent ones do not waste much.
@@ -25,7 +26,7 @@ double growthFactor(int32_t length) {
 void grow(entrySet* set) {
   int64_t length = static_cast<int64_t>(set->bufferLength * growthFactor(set->bufferLength));
   if (length < int64_t{set->bufferLength} + 1) length = int64_t{set->bufferLength} + 1;
-  if (length > INT32_MAX) ORL_RAISE(1, 1, "error: out of memory in orlRealloc");
+  if (length > INT32_MAX) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlRealloc");
   set->indices =
       static_cast<int32_t*>(orlRealloc(set->indices, static_cast<std::size_t>(length) * sizeof(int32_t)));
   set->bufferLength = static_cast<int32_t>(length);

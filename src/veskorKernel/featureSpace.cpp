@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "veskorKernel/featureIndex.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr int32_t kGroup = 19;
+constexpr int32_t kGroup = orl::errorGroup::featureSpace;
 constexpr int32_t kInitialSetLength = 10;
 
 // A new feature: its record goes into the owning table and the look-up index, or nowhere.
@@ -49,7 +50,7 @@ void popIndex(featureRecord* record, int32_t index) noexcept {
 namespace veskorKernel {
 
 featureRecord* featureRecord_create(std::string_view text) {
-  if (text.size() > INT32_MAX) ORL_RAISE(1, 1, "error: out of memory in orlMalloc");
+  if (text.size() > INT32_MAX) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlMalloc");
   auto* record = static_cast<featureRecord*>(orlMalloc(sizeof(featureRecord) + text.size() + 1));
   record->text = reinterpret_cast<char*>(record + 1);
   std::memcpy(record->text, text.data(), text.size());

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/scopeGuard.h"
 #include "veskorKernel/featureIndex.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr int32_t kGroup = 19;
+constexpr int32_t kGroup = orl::errorGroup::featureSpace;
 
 struct Candidate {
   int32_t index;

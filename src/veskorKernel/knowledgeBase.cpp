@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr int32_t kGroup = 20;
+constexpr int32_t kGroup = orl::errorGroup::knowledgeBase;
 
 thread_local veskorKernel::FeatureViews tFeatures;
 

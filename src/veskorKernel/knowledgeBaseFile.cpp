@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlIO.h"
 #include "orlBasics/orlMemory.h"
@@ -9,7 +10,7 @@
 
 namespace {
 
-constexpr int32_t kGroup = 20;
+constexpr int32_t kGroup = orl::errorGroup::knowledgeBase;
 
 [[noreturn]] void wrongFormat() {
   ORL_RAISE(kGroup, 10, "Falsches Dateiformat in knowledgeBase_createFromFile");

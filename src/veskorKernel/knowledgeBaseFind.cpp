@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/scopeGuard.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr int32_t kGroup = 20;
+constexpr int32_t kGroup = orl::errorGroup::knowledgeBase;
 
 // Per-thread scratch of the searches. A callback that searches again takes fresh ones, since the
 // vectors are taken out while in use.

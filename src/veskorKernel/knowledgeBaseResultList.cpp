@@ -2,13 +2,14 @@
 
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/scopeGuard.h"
 #include "veskorKernel/entryList.h"
 
 namespace {
-constexpr int32_t kGroup = 21;
+constexpr int32_t kGroup = orl::errorGroup::knowledgeBaseResultList;
 constexpr int32_t kListStep = 64;
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/orlText.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr int32_t kGroup = 20;
+constexpr int32_t kGroup = orl::errorGroup::knowledgeBase;
 
 }  // namespace
 

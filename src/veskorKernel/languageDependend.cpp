@@ -4,12 +4,13 @@
 #include <cstring>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 
 namespace {
 
-constexpr int32_t kGroup = 22;
+constexpr int32_t kGroup = orl::errorGroup::germanLanguage;
 
 struct PhonemeRule {
   const char* pattern;

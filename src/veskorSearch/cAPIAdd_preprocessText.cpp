@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "veskorSearch/abbreviationList.h"
 #include "veskorSearch/sentenceWord.h"
@@ -31,7 +32,8 @@ int32_t takeSentenceEnd(std::string_view& token, const hash_t* abbreviationList)
 
 vector* getNextSentence(textTokenReader* pInputFile, const hash_t* pAbbreviationList) {
   if (pInputFile == nullptr || pAbbreviationList == nullptr) {
-    ORL_RAISE(300, 1, "pInputFile == NULL || pAbbreviationList == NULL in getNextSentence");
+    ORL_RAISE(orl::errorGroup::textPreparation, 1,
+              "pInputFile == NULL || pAbbreviationList == NULL in getNextSentence");
   }
   orl::SentenceWordVectorPtr words(sentenceWordVector_create());
   bool sentenceEnded = false;
@@ -46,7 +48,8 @@ vector* getNextSentence(textTokenReader* pInputFile, const hash_t* pAbbreviation
 
 char* cAPIAdd_preprocessText(const char* pEntry, const hash_t* pAbbreviationList) {
   if (pEntry == nullptr || pAbbreviationList == nullptr) {
-    ORL_RAISE(300, 1, "pEntry == NULL || pAbbreviationList == NULL in cAPIAdd_preprocessText");
+    ORL_RAISE(orl::errorGroup::textPreparation, 1,
+              "pEntry == NULL || pAbbreviationList == NULL in cAPIAdd_preprocessText");
   }
   orl::SentenceWordVectorPtr words(sentenceWordVector_create());
   textTokenReader reader = textTokenReader_make(pEntry, std::strlen(pEntry), std::strlen(pEntry));

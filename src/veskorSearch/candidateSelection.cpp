@@ -2,21 +2,23 @@
 #include <cstring>
 
 #include "veskorSearch/wordCandidate.h"
+#include "veskorSearch/wordFeatures.h"
 
 const unsigned char* wordCandidate_features(const knowledgeBaseSearchHit* hit) {
-  if (hit == nullptr || hit->syntacticFeatures == nullptr || hit->numberSyntacticFeatures < 82) return nullptr;
+  if (hit == nullptr || hit->syntacticFeatures == nullptr ||
+      hit->numberSyntacticFeatures < static_cast<int32_t>(wordFeatures_size)) {
+    return nullptr;
+  }
   return hit->syntacticFeatures;
 }
 
 namespace {
 
-// Positions of the feature vector that the selection reads.
-constexpr int kClass = 0;
-constexpr int kSecondClass = 1;
-constexpr int kThirdClass = 3;
-constexpr int kFourthClass = 4;
-constexpr int kMarking = 44;
-constexpr int kLexicon = 65;
+constexpr std::size_t kClass = wordFeatures_class;
+constexpr std::size_t kSecondClass = wordFeatures_secondClass;
+constexpr std::size_t kThirdClass = wordFeatures_thirdClass;
+constexpr std::size_t kFourthClass = wordFeatures_fourthClass;
+constexpr std::size_t kMarking = wordFeatures_marking;
 
 bool isCandidateClass(const unsigned char* f) {
   return f[kClass] > 0x30 || f[kThirdClass] > 0x32 || f[kFourthClass] > 0x32 || f[kMarking] > 0x32 ||
@@ -60,7 +62,7 @@ std::vector<selectedHit> selectCandidates(knowledgeBaseResultList* wkbHits, std:
       s *= 0.9;
       hit->confidence = s;
     }
-    if (f[kLexicon] > 'Y') {
+    if (wordFeatures_isLexiconEntry(f)) {
       selected.push_back({hit, s});
     } else if (isCandidateClass(f)) {
       selected.push_back({hit, classScore(f, s, marked)});

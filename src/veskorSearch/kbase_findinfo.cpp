@@ -28,15 +28,15 @@ std::optional<std::string> searchTextOf(const wordCandidate& candidate, const kn
                                         const knowledgeBase* wkb) {
   std::string text;
   switch (candidate.kind) {
-    case wordCandidate_compoundPart:
-    case wordCandidate_associatedWord:
-      if (checkCandidateWord(wkb, candidate.text.c_str()) < 0) return std::nullopt;
+    case candidateKind::compoundPart:
+    case candidateKind::associatedWord:
+      if (checkCandidateWord(wkb, candidate.text.c_str()) == candidateCheck::refused) return std::nullopt;
       text = candidate.text;
       break;
-    case wordCandidate_seekWord:
+    case candidateKind::seekWord:
       text = candidate.word;
       break;
-    default:
+    case candidateKind::similarWord:
       if (candidate.wkbHit->text == nullptr) return std::nullopt;
       text = candidate.wkbHit->text;
   }
@@ -51,10 +51,10 @@ std::optional<std::string> searchTextOf(const wordCandidate& candidate, const kn
 
 float weightedScore(const wordCandidate& candidate, bool associations) {
   float score = candidate.score;
-  if (candidate.kind == wordCandidate_associatedWord && associations) {
+  if (candidate.kind == candidateKind::associatedWord && associations) {
     score = static_cast<float>(score * wordAssociations_scoreFactor(candidate.associationWeight));
   }
-  if (candidate.kind == wordCandidate_compoundPart) score = static_cast<float>(score * kCompoundPartFactor);
+  if (candidate.kind == candidateKind::compoundPart) score = static_cast<float>(score * kCompoundPartFactor);
   return score;
 }
 

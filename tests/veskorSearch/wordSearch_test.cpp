@@ -26,7 +26,7 @@ using Words = std::vector<std::string>;
 
 // A candidate as kind, searched text and score.
 struct Shown {
-  int32_t kind;
+  candidateKind kind;
   std::string text;
   float score;
   int32_t wordIndex;
@@ -40,7 +40,9 @@ std::vector<std::vector<Shown>> candidates(const Words& words, const knowledgeBa
   for (const candidateList& list : lists) {
     shown.emplace_back();
     for (const wordCandidate& c : list.candidates) {
-      std::string text = c.kind == wordCandidate_seekWord ? c.word : c.kind == 0 ? c.wkbHit->text : c.text;
+      std::string text = c.kind == candidateKind::seekWord      ? c.word
+                         : c.kind == candidateKind::similarWord ? c.wkbHit->text
+                                                                : c.text;
       shown.back().push_back({c.kind, text, c.score, c.wordIndex});
     }
   }
@@ -184,7 +186,7 @@ TEST(CandidateLists, SimilarWordsFromTheWordKnowledgeBase) {
   auto lists = candidates({"Zebra"}, wkb.get(), nullptr, 0, 0);
   ASSERT_EQ(lists.size(), 1u);
   ASSERT_EQ(lists[0].size(), 1u);
-  EXPECT_EQ(lists[0][0].kind, wordCandidate_seekWord);
+  EXPECT_EQ(lists[0][0].kind, candidateKind::seekWord);
   EXPECT_EQ(lists[0][0].text, "Zebra");
   EXPECT_EQ(lists[0][0].score, 1.0f);
 
@@ -192,15 +194,15 @@ TEST(CandidateLists, SimilarWordsFromTheWordKnowledgeBase) {
   // of _HAUSES_).
   lists = candidates({"Hauses"}, wkb.get(), nullptr, 0, 0);
   ASSERT_EQ(lists[0].size(), 2u);
-  EXPECT_EQ(lists[0][0].kind, wordCandidate_seekWord);
-  EXPECT_EQ(lists[0][1].kind, wordCandidate_similarWord);
+  EXPECT_EQ(lists[0][0].kind, candidateKind::seekWord);
+  EXPECT_EQ(lists[0][1].kind, candidateKind::similarWord);
   EXPECT_EQ(lists[0][1].text, "_HAUS_");
   EXPECT_NEAR(lists[0][1].score, 10.0 / 18, 1e-6);
 
   // A perfect match leads; the word is not repeated.
   lists = candidates({"haus"}, wkb.get(), nullptr, 0, 0);
   ASSERT_EQ(lists[0].size(), 1u);
-  EXPECT_EQ(lists[0][0].kind, wordCandidate_similarWord);
+  EXPECT_EQ(lists[0][0].kind, candidateKind::similarWord);
   EXPECT_EQ(lists[0][0].score, 1.0f);
 }
 
@@ -245,10 +247,10 @@ TEST(CandidateLists, CompoundsSplitIntoWordsTheWordKnowledgeBaseKnows) {
   EXPECT_NEAR(lists[0][1].score, 9.0 / 21, 1e-6);
   EXPECT_EQ(lists[0][2].text, "_T\xDCR_");
   EXPECT_NEAR(lists[0][2].score, 6.0 / 21, 1e-6);
-  EXPECT_EQ(lists[0][3].kind, wordCandidate_compoundPart);
+  EXPECT_EQ(lists[0][3].kind, candidateKind::compoundPart);
   EXPECT_EQ(lists[0][3].text, "Haus");
   EXPECT_EQ(lists[0][3].score, 1.0f);
-  EXPECT_EQ(lists[0][4].kind, wordCandidate_compoundPart);
+  EXPECT_EQ(lists[0][4].kind, candidateKind::compoundPart);
   EXPECT_EQ(lists[0][4].text, "t\xFCr");
 
   // Without the word associator both options are off.
@@ -275,7 +277,7 @@ TEST(CandidateLists, AssociationsWidenTheSearch) {
 
   auto lists = candidates({"Auto"}, wkb.get(), wa.get(), 2, 0);
   ASSERT_EQ(lists[0].size(), 2u);
-  EXPECT_EQ(lists[0][1].kind, wordCandidate_associatedWord);
+  EXPECT_EQ(lists[0][1].kind, candidateKind::associatedWord);
   EXPECT_EQ(lists[0][1].text, "WAGEN");
   // Plain vectors fit with 0.8.
   EXPECT_NEAR(lists[0][1].score, 0.8, 1e-6);
@@ -315,7 +317,7 @@ TEST(CandidateLists, WordGroupsWaitForTheirCompletingWord) {
   ASSERT_EQ(lists.size(), 2u);
   EXPECT_EQ(lists[0].size(), 1u);
   ASSERT_EQ(lists[1].size(), 2u);
-  EXPECT_EQ(lists[1][1].kind, wordCandidate_associatedWord);
+  EXPECT_EQ(lists[1][1].kind, candidateKind::associatedWord);
   EXPECT_EQ(lists[1][1].text, "WAGEN");
   EXPECT_EQ(lists[1][1].wordIndex, 1);
   EXPECT_NEAR(lists[1][1].score, 0.8, 1e-6);
@@ -382,14 +384,14 @@ TEST(CompoundWords, CompatibilityAndWordChecks) {
   addWord(wkb.get(), "Haus");
   addWord(wkb.get(), "Lexikon", features({{65, 'Z'}}, '0'));
   addWord(wkb.get(), "Partikel", features({}, '0'));
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "Haus"), 0);
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "a"), 16);
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "Zebra"), 16);
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "Lexikon"), 16);
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "Partikel"), -1);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "Haus"), candidateCheck::accepted);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "a"), candidateCheck::unjudged);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "Zebra"), candidateCheck::unjudged);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "Lexikon"), candidateCheck::unjudged);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "Partikel"), candidateCheck::refused);
   orl::KnowledgeBasePtr bare(knowledgeBase_create(1, 6, 3, 1));
   knowledgeBase_addEntry(bare.get(), "1", "Haus", nullptr, 0.0);
-  EXPECT_EQ(checkCandidateWord(bare.get(), "Haus"), -1);
+  EXPECT_EQ(checkCandidateWord(bare.get(), "Haus"), candidateCheck::refused);
 }
 
 TEST(CompoundWords, SplittingWithoutWordKnowledgeBaseOnlyComplains) {
