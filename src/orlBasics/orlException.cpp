@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+
+#include "orlBasics/threadAnnotations.h"
 
 namespace orl {
 
@@ -73,11 +74,13 @@ std::string orlUnhandledExceptionLine(const orl::Exception& e) {
 
 namespace {
 
-std::mutex gUseMutex;
-int gUseCount = 0;
-std::terminate_handler gPreviousHandler = nullptr;
+orl::Mutex gUseMutex;
+int gUseCount ORL_GUARDED_BY(gUseMutex) = 0;
+std::terminate_handler gPreviousHandler ORL_GUARDED_BY(gUseMutex) = nullptr;
 
-[[noreturn]] void unhandledExceptionHandler() {
+// Reads the previous handler without the mutex: a terminating thread must not wait for a lock
+// that the thread which failed may hold. The handler is only changed while ours is installed.
+[[noreturn]] void unhandledExceptionHandler() ORL_NO_THREAD_SAFETY_ANALYSIS {
   if (std::exception_ptr current = std::current_exception()) {
     try {
       std::rethrow_exception(current);
@@ -97,13 +100,13 @@ std::terminate_handler gPreviousHandler = nullptr;
 }  // namespace
 
 int orlExceptionsInit() {
-  std::lock_guard<std::mutex> lock(gUseMutex);
+  orl::MutexLock lock(gUseMutex);
   if (gUseCount++ == 0) gPreviousHandler = std::set_terminate(unhandledExceptionHandler);
   return 1;
 }
 
 void orlExceptionsCleanup() {
-  std::lock_guard<std::mutex> lock(gUseMutex);
+  orl::MutexLock lock(gUseMutex);
   if (gUseCount > 0 && --gUseCount == 0) {
     std::set_terminate(gPreviousHandler);
     gPreviousHandler = nullptr;

@@ -356,7 +356,8 @@ namedSyncedDataObject* veskorCall_t::lookUpWA(const char* name) {
   return lookUp(gState.waManager, trimmed, kContextWA);
 }
 
-void* veskorCall_t::access(namedSyncedDataObject* object, bool exclusive) {
+// The access taken here is held until the call ends, when the cleanup stack gives it back.
+void* veskorCall_t::access(namedSyncedDataObject* object, bool exclusive) ORL_NO_THREAD_SAFETY_ANALYSIS {
   for (int i = 0; i < numberHeld_; ++i) {
     if (held_[i].object != object) continue;
     if (exclusive && !held_[i].exclusive) {

@@ -51,6 +51,7 @@
 
 #include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
+#include "orlBasics/threadAnnotations.h"
 #include "orlBasics/vector.h"
 #include "veskor/veskorAPI.h"
 #include "veskorAPI/dataManager.h"
@@ -189,8 +190,10 @@ class veskorCall_t {
   }
 
  private:
+  // Releases run from the cleanup stack, out of sight of the thread-safety analysis: an access
+  // taken in access() is given back here.
   template <auto FreeFct, class T>
-  static void trampoline(void* p) {
+  static void trampoline(void* p) ORL_NO_THREAD_SAFETY_ANALYSIS {
     FreeFct(static_cast<T*>(p));
   }
   void* access(namedSyncedDataObject* object, bool exclusive);

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -12,6 +11,7 @@
 
 #include "orlBasics/orlIO.h"
 #include "orlBasics/segmentedVector.h"
+#include "orlBasics/threadAnnotations.h"
 
 // An entry is valid when its key or its text is not null; a deleted entry has every field null/zero.
 struct entry {
@@ -40,7 +40,7 @@ struct entryList {
   // Null until the first look-up by text. Built under entryTextHashMutex, so that readers sharing
   // the list may search by text at the same time.
   mutable std::atomic<entryTextIndex*> entryTextHash{nullptr};
-  mutable std::mutex entryTextHashMutex;
+  mutable orl::Mutex entryTextHashMutex;
 };
 
 // Match modes of entryList_findEntryByKey.

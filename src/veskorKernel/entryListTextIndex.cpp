@@ -19,17 +19,22 @@ void addToTextIndex(entryTextIndex& index, const entryList* list, int32_t entryI
   group->second.push_back(entryIndex);
 }
 
-// The index, built on first use. Readers sharing the list may get here together: the first builds
-// it under the mutex, the others wait for it and then use what it published.
-const entryTextIndex& textIndex(const entryList* list) {
-  if (const entryTextIndex* index = list->entryTextHash.load(std::memory_order_acquire)) return *index;
-  std::lock_guard<std::mutex> lock(list->entryTextHashMutex);
-  if (const entryTextIndex* index = list->entryTextHash.load(std::memory_order_relaxed)) return *index;
+// Builds the index and publishes it: one reader at a time.
+const entryTextIndex& buildTextIndex(const entryList* list) ORL_REQUIRES(list->entryTextHashMutex) {
   auto built = std::make_unique<entryTextIndex>();
   int32_t maxIndex = entryList_getMaxIndex(list);
   for (int32_t i = 0; i <= maxIndex; ++i) addToTextIndex(*built, list, i);
   list->entryTextHash.store(built.get(), std::memory_order_release);
   return *built.release();
+}
+
+// The index, built on first use. Readers sharing the list may get here together: the first builds
+// it under the mutex, the others wait for it and then use what it published.
+const entryTextIndex& textIndex(const entryList* list) {
+  if (const entryTextIndex* index = list->entryTextHash.load(std::memory_order_acquire)) return *index;
+  orl::MutexLock lock(list->entryTextHashMutex);
+  if (const entryTextIndex* index = list->entryTextHash.load(std::memory_order_relaxed)) return *index;
+  return buildTextIndex(list);
 }
 
 }  // namespace
