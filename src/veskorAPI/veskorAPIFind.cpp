@@ -8,7 +8,7 @@
 #include "veskorAPI/veskorAPIInternal.h"
 #include "veskorANN/wordAssociator.h"
 #include "veskorKernel/knowledgeBase.h"
-#include "veskorSearch/germanText.h"
+#include "veskorText/germanText.h"
 #include "veskorSearch/kbase_findinfo.h"
 #include "veskorSearch/kbase_seekAndSort.h"
 

@@ -8,8 +8,8 @@
 #include "orlBasics/orlMemory.h"
 #include "veskorAPI/veskorAPIInternal.h"
 #include "veskorKernel/knowledgeBase.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/cAPIAdd_preprocessText.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/cAPIAdd_preprocessText.h"
 #include "veskorSearch/kbase_addfile.h"
 #include "veskorSearch/wordRegistration.h"
 

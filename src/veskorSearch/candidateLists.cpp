@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "veskorSearch/cleanWord.h"
+#include "veskorText/cleanWord.h"
 #include "veskorSearch/compoundWords.h"
 #include "veskorSearch/wordAssociations.h"
 #include "veskorSearch/wordFeatures.h"

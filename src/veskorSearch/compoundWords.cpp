@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "orlBasics/orlMemory.h"
-#include "veskorSearch/cleanWord.h"
+#include "veskorText/cleanWord.h"
 #include "veskorSearch/wordFeatures.h"
 
 namespace {

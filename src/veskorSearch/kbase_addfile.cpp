@@ -2,8 +2,8 @@
 
 #include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/documentSentences.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/documentSentences.h"
 #include "veskorSearch/sentenceKey.h"
 #include "veskorSearch/wordRegistration.h"
 

@@ -8,7 +8,7 @@
 #include "orlBasics/orlText.h"
 #include "veskorSearch/candidateLists.h"
 #include "veskorSearch/compoundWords.h"
-#include "veskorSearch/seekWords.h"
+#include "veskorText/seekWords.h"
 #include "veskorSearch/wordAssociations.h"
 #include "veskorSearch/wordCandidate.h"
 

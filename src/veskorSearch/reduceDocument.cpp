@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "orlBasics/orlText.h"
-#include "veskorSearch/germanText.h"
-#include "veskorSearch/textTokenReader.h"
+#include "veskorText/germanText.h"
+#include "veskorText/textTokenReader.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "orlBasics/orlText.h"
-#include "veskorSearch/cleanWord.h"
-#include "veskorSearch/sentenceWord.h"
+#include "veskorText/cleanWord.h"
+#include "veskorText/sentenceWord.h"
 #include "veskorSearch/wordFeatures.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "kernelTestUtil.h"
-#include "veskorKernel/featureText.h"
 #include "veskorKernel/knowledgeBase.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
 
@@ -51,40 +50,6 @@ TEST(KnowledgeBaseText, EmptyTextsAndNullArgumentsAreRefused) {
                 "pThis == NULL || pText == NULL in knowledgeBase_preprocessText");
   EXPECT_RAISES(knowledgeBase_computePhonemeCodes(nullptr, "x"), 20, 1,
                 "pThis == NULL || pText == NULL in knowledgeBase_computePhonemeCodes");
-}
-
-TEST(KnowledgeBaseText, TuplesAndWords) {
-  auto cut = [](void (*cutter)(std::string_view, veskorKernel::FeatureViews&), const char* text) {
-    veskorKernel::FeatureViews views;
-    cutter(text, views);
-    return strings(views);
-  };
-  EXPECT_EQ(cut(veskorKernel::cutTuples, "_HAUS_"),
-            (std::vector<std::string>{"_H", "HA", "AU", "US", "S_", "_HA", "HAU", "AUS", "US_", "_HAU", "HAUS",
-                                      "AUS_"}));
-  EXPECT_EQ(cut(veskorKernel::cutTuples, "_A_"), (std::vector<std::string>{"_A", "A_", "_A_"}));
-  EXPECT_TRUE(cut(veskorKernel::cutTuples, "A").empty());
-
-  EXPECT_EQ(cut(veskorKernel::cutWords, " ab ab\tcd "), (std::vector<std::string>{"ab", "ab", "cd"}));
-  EXPECT_EQ(cut(veskorKernel::cutWords, "eins \nzwei"), (std::vector<std::string>{"eins"}));
-  EXPECT_TRUE(cut(veskorKernel::cutWords, " \n zwei").empty());
-}
-
-TEST(KnowledgeBaseText, RemovingDoublesKeepsTheLastOfEqualFeatures) {
-  std::vector<std::string> texts{"ab", "cd", "ab", "ef", "cd", "ab"};
-  veskorKernel::FeatureViews views(texts.begin(), texts.end());
-  veskorKernel::removeDoubleFeatures(views);
-  EXPECT_EQ(strings(views), (std::vector<std::string>{"ef", "cd", "ab"}));
-  EXPECT_EQ(views.back().data(), texts.back().data());  // the survivors are the last occurrences
-
-  // Long lists and long features (hashed rather than packed keys) take the same path.
-  std::vector<std::string> many;
-  for (int i = 0; i < 300; ++i) many.push_back("long feature text number " + std::to_string(i % 100));
-  veskorKernel::FeatureViews big(many.begin(), many.end());
-  veskorKernel::removeDoubleFeatures(big);
-  ASSERT_EQ(big.size(), 100u);
-  EXPECT_EQ(big.front(), "long feature text number 0");
-  EXPECT_EQ(big.front().data(), many[200].data());
 }
 
 TEST(KnowledgeBaseText, FeaturesOfTheWholePipeline) {

@@ -1,5 +1,5 @@
 // Cutting documents held in memory into stored sentences, their keys and their word features.
-#include "veskorSearch/documentSentences.h"
+#include "veskorText/documentSentences.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "support/tempDir.h"
-#include "veskorSearch/abbreviationList.h"
+#include "veskorText/abbreviationList.h"
 #include "veskorSearch/sentenceKey.h"
-#include "veskorSearch/sentenceWord.h"
+#include "veskorText/sentenceWord.h"
 #include "veskorSearch/wordFeatures.h"
-#include "veskorSearch/wordPreparation.h"
+#include "veskorText/wordPreparation.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "veskorSearch/candidateLists.h"
 #include "veskorSearch/compoundWords.h"
 #include "veskorSearch/kbase_findinfo.h"
-#include "veskorSearch/seekWords.h"
+#include "veskorText/seekWords.h"
 #include "veskorSearch/wordAssociations.h"
 
 namespace {

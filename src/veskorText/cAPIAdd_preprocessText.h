@@ -5,7 +5,7 @@
 
 #include "kazlib/hash.h"
 #include "orlBasics/vector.h"
-#include "veskorSearch/textTokenReader.h"
+#include "veskorText/textTokenReader.h"
 
 // Documents are read in tokens of at most this many bytes.
 inline constexpr std::size_t sentenceTokenLength = 500;

@@ -1,4 +1,4 @@
-#include "veskorSearch/cAPIAdd_preprocessText.h"
+#include "veskorText/cAPIAdd_preprocessText.h"
 
 #include <cstring>
 #include <string>
@@ -6,9 +6,9 @@
 
 #include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/sentenceWord.h"
-#include "veskorSearch/wordPreparation.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/sentenceWord.h"
+#include "veskorText/wordPreparation.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "veskorSearch/documentSentences.h"
+#include "veskorText/documentSentences.h"
 
 #include <cstring>
 
-#include "veskorSearch/cAPIAdd_preprocessText.h"
-#include "veskorSearch/sentenceWord.h"
-#include "veskorSearch/textTokenReader.h"
+#include "veskorText/cAPIAdd_preprocessText.h"
+#include "veskorText/sentenceWord.h"
+#include "veskorText/textTokenReader.h"
 
 std::string buildSentenceText(const vector* words) {
   std::string text;

@@ -1,4 +1,4 @@
-#include "veskorSearch/sentenceWord.h"
+#include "veskorText/sentenceWord.h"
 
 vector* sentenceWordVector_create() {
   return vector_create(sizeof(sentenceWord), 20, 5);

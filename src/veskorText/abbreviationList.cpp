@@ -1,9 +1,9 @@
-#include "veskorSearch/abbreviationList.h"
+#include "veskorText/abbreviationList.h"
 
 #include <string>
 
-#include "veskorSearch/germanText.h"
-#include "veskorSearch/wordPreparation.h"
+#include "veskorText/germanText.h"
+#include "veskorText/wordPreparation.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/cleanWord.h"
-#include "veskorSearch/germanText.h"
-#include "veskorSearch/sentenceWord.h"
-#include "veskorSearch/wordPreparation.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/cleanWord.h"
+#include "veskorText/germanText.h"
+#include "veskorText/sentenceWord.h"
+#include "veskorText/wordPreparation.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "orlBasics/orlException.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/cAPIAdd_preprocessText.h"
-#include "veskorSearch/sentenceWord.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/cAPIAdd_preprocessText.h"
+#include "veskorText/sentenceWord.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ TEST(TextPreprocessing, NullArgumentsRaiseInGroup300) {
   };
   EXPECT_EQ(messageOf([&] { getNextSentence(nullptr, list.get()); })
                 .rfind("300/1 pInputFile == NULL || pAbbreviationList == NULL in getNextSentence\nin file "
-                       "\"veskorSearch/cAPIAdd_preprocessText.cpp\" line ",
+                       "\"veskorText/cAPIAdd_preprocessText.cpp\" line ",
                        0),
             0u);
   EXPECT_EQ(

@@ -1,8 +1,8 @@
-#include "veskorSearch/wordPreparation.h"
+#include "veskorText/wordPreparation.h"
 
 #include "orlBasics/orlText.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/sentenceWord.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/sentenceWord.h"
 
 namespace {
 
