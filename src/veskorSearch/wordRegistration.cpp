@@ -35,9 +35,9 @@ int registerWord(knowledgeBase* pWKB, const char* word, unsigned char* pFeatures
   return 1;
 }
 
-void registerSentenceWords(knowledgeBase* pWKB, const vector* words, const char* sentenceText) {
-  for (int32_t i = 0; i < vector_getNumberElements(words); ++i) {
-    orl::OwnedText cleaned(cleanWord(orl::vectorAt<sentenceWord>(words, i).word));
+void registerSentenceWords(knowledgeBase* pWKB, const sentenceWords& words, const char* sentenceText) {
+  for (const sentenceWord& word : words) {
+    orl::OwnedText cleaned(cleanWord(word.word.c_str()));
     if (cleaned) registerIfWord(pWKB, cleaned.get(), sentenceText);
   }
 }

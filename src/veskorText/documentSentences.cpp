@@ -6,13 +6,11 @@
 #include "veskorText/sentenceWord.h"
 #include "veskorText/textTokenReader.h"
 
-std::string buildSentenceText(const vector* words) {
+std::string buildSentenceText(const sentenceWords& words) {
   std::string text;
-  for (int32_t i = 0; i < vector_getNumberElements(words); ++i) {
-    const char* word = orl::vectorAt<sentenceWord>(words, i).word;
-    std::size_t wordLength = std::strlen(word);
-    if (text.size() + wordLength >= sentenceText_limit) continue;
-    text.append(word, wordLength);
+  for (const sentenceWord& word : words) {
+    if (text.size() + word.word.size() >= sentenceText_limit) continue;
+    text += word.word;
     text.push_back(' ');
   }
   return text;
@@ -24,12 +22,11 @@ int32_t cutDocument(const char* text, const hash_t* abbreviationList,
   int32_t number = 0;
   std::size_t previousEnd = 0;
   while (!reader.atEnd) {
-    orl::SentenceWordVectorPtr words(getNextSentence(&reader, abbreviationList));
+    sentenceWords words = getNextSentence(&reader, abbreviationList);
     // A wordless sentence stores nothing; its bytes open the next stored sentence's span.
-    if (vector_getNumberElements(words.get()) == 0) continue;
-    std::string sentenceText = buildSentenceText(words.get());
-    store(documentSentence{words.get(), sentenceText.c_str(), number, previousEnd,
-                           reader.tokenEnd - previousEnd});
+    if (words.empty()) continue;
+    std::string sentenceText = buildSentenceText(words);
+    store(documentSentence{words, sentenceText.c_str(), number, previousEnd, reader.tokenEnd - previousEnd});
     ++number;
     previousEnd = reader.tokenEnd;
   }

@@ -3,25 +3,20 @@
 #pragma once
 
 #include <cstdint>
-
-#include "orlBasics/vector.h"
-
-struct sentenceWord {
-  char* word;  // owned
-  int32_t endCharacter;
-  int32_t flags;
-};
+#include <string>
+#include <string_view>
+#include <vector>
 
 // Set in flags when endCharacter is not 0.
 inline constexpr int32_t sentenceWord_endsSentence = 0x200;
 
-// A new, empty vector of sentenceWord.
-vector* sentenceWordVector_create();
-// Appends a copy of the word with the given ending character (flags follow from it).
-void sentenceWordVector_append(vector* words, const char* word, int32_t endCharacter);
-// Frees every word, last first, then the vector; null is ignored.
-void sentenceWordVector_free(vector* words) noexcept;
+struct sentenceWord {
+  std::string word;
+  int32_t endCharacter;
+  int32_t flags;
 
-namespace orl {
-using SentenceWordVectorPtr = Owned<vector, sentenceWordVector_free>;
-}
+  sentenceWord(std::string_view text, int32_t ending)
+      : word(text), endCharacter(ending), flags(ending != 0 ? sentenceWord_endsSentence : 0) {}
+};
+
+using sentenceWords = std::vector<sentenceWord>;

@@ -62,15 +62,15 @@ bool isTrimmedByte(char c) {
   return orlIsPunct(byte) || byte == 0xAB || byte == 0xBB;
 }
 
-void appendIfWord(vector* words, std::string_view piece, int32_t endCharacter) {
+void appendIfWord(sentenceWords& words, std::string_view piece, int32_t endCharacter) {
   std::string word = replaceHtmlEntities(std::string(piece));
   std::string_view trimmed = trimPunctuation(word);
   if (!isUsableWord(trimmed)) return;
-  sentenceWordVector_append(words, std::string(trimmed).c_str(), endCharacter);
+  words.emplace_back(trimmed, endCharacter);
 }
 
 // A hyphenated part gives the joined form first, then its pieces from last to first.
-void appendPart(vector* words, std::string_view part, int32_t endCharacter) {
+void appendPart(sentenceWords& words, std::string_view part, int32_t endCharacter) {
   std::vector<std::string_view> pieces = splitRuns(part, '-');
   if (pieces.size() > 1) {
     std::string joined;
@@ -118,7 +118,7 @@ std::vector<std::string_view> splitRuns(std::string_view text, char delimiter) {
   return runs;
 }
 
-void prepareWord(vector* words, const hash_t* abbreviationList, std::string_view token,
+void prepareWord(sentenceWords& words, const hash_t* abbreviationList, std::string_view token,
                  int32_t endCharacter) {
   std::vector<std::string_view> parts = expandAbbreviation(abbreviationList, token);
   for (std::size_t i = 0; i < parts.size(); ++i) {

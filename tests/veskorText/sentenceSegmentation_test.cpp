@@ -21,10 +21,8 @@ std::vector<Words> sentences(const std::string& text) {
   textTokenReader reader = textTokenReader_make(text.c_str(), text.size(), sentenceTokenLength);
   std::vector<Words> result;
   while (!reader.atEnd) {
-    orl::SentenceWordVectorPtr words(getNextSentence(&reader, list.get()));
     Words sentence;
-    for (int32_t i = 0; i < vector_getNumberElements(words.get()); ++i) {
-      const sentenceWord& w = orl::vectorAt<sentenceWord>(words.get(), i);
+    for (const sentenceWord& w : getNextSentence(&reader, list.get())) {
       sentence.push_back(w.word + (w.flags == 0x200 ? "|" + std::string(1, char(w.endCharacter)) : ""));
     }
     sentence.push_back("@" + std::to_string(reader.tokenEnd));

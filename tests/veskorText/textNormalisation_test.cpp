@@ -17,11 +17,10 @@ using Words = std::vector<std::string>;
 // The prepared words, the last one suffixed with its ending character and flags when it has one.
 Words prepared(const std::string& token, int32_t endCharacter = 0) {
   orl::HashPtr list(createAbbreviationList());
-  orl::SentenceWordVectorPtr words(sentenceWordVector_create());
-  prepareWord(words.get(), list.get(), token, endCharacter);
+  sentenceWords words;
+  prepareWord(words, list.get(), token, endCharacter);
   Words result;
-  for (int32_t i = 0; i < vector_getNumberElements(words.get()); ++i) {
-    const sentenceWord& w = orl::vectorAt<sentenceWord>(words.get(), i);
+  for (const sentenceWord& w : words) {
     result.push_back(w.word);
     if (w.endCharacter != 0)
       result.back() += "|" + std::string(1, char(w.endCharacter)) + std::to_string(w.flags);
