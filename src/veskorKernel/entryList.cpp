@@ -1,5 +1,6 @@
 #include "veskorKernel/entryList.h"
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -10,7 +11,6 @@
 namespace {
 
 constexpr int32_t kGroup = orl::errorGroup::entryList;
-constexpr int32_t kEntriesStep = 43690;
 
 bool isValid(const entry* e) {
   return e->primaryKey != nullptr || e->text != nullptr;
@@ -23,22 +23,15 @@ void freeEntryContents(entry* e) noexcept {
   *e = entry{nullptr, nullptr, 0.0, nullptr};
 }
 
+// The entry at a valid index (0 to entryList_getMaxIndex).
 entry* entryAt(const entryList* list, int32_t index) {
-  return static_cast<entry*>(segmentedVector_getElement(list->entries, index));
+  return const_cast<entry*>(&list->entries[static_cast<std::size_t>(index)]);
 }
 
-// Takes the element just appended back out; the segmented vector's invariants stay intact.
-void removeLastEntry(entryList* list, int32_t index) noexcept {
-  freeEntryContents(entryAt(list, index));
-  --list->entries->segments[list->entries->currentSegment].numberElements;
-}
-
-// Shortens the vector to `count` elements without releasing any buffer.
-void truncateEntries(segmentedVector* entries, int32_t count) noexcept {
-  int32_t current = count > 0 ? (count - 1) / entries->segmentLength : 0;
-  entries->currentSegment = current;
-  entries->segments[current].numberElements = count > 0 ? ((count - 1) % entries->segmentLength) + 1 : 0;
-  for (int32_t s = current + 1; s < entries->numberSegments; ++s) entries->segments[s].numberElements = 0;
+// Takes the element just appended back out.
+void removeLastEntry(entryList* list) noexcept {
+  freeEntryContents(&list->entries.back());
+  list->entries.pop_back();
 }
 
 bool keyMatches(const char* key, const char* pattern, int32_t mode) {
@@ -53,15 +46,13 @@ entryList* entryList_create(int32_t pNumberSyntacticFeatures) {
   if (pNumberSyntacticFeatures < 0) ORL_RAISE(kGroup, 1, "pNumberSyntacticFeatures < 0 in entryList_create");
   orl::EntryListPtr list(new entryList);
   list->numberSyntacticFeatures = pNumberSyntacticFeatures;
-  list->entries = segmentedVector_create(sizeof(entry), kEntriesStep, kEntriesStep);
   return list.release();
 }
 
 void entryList_free(entryList* pThis) noexcept {
   if (pThis == nullptr) return;
   entryList_privateFreeEntryTextHash(pThis);
-  if (pThis->entries != nullptr) entryList_freeAllEntries(pThis);
-  segmentedVector_free(pThis->entries);
+  entryList_freeAllEntries(pThis);
   delete pThis;
 }
 
@@ -72,8 +63,11 @@ int32_t entryList_appendEntry(entryList* pThis, const entry* pEntry) {
   orl::OwnedText text(orlStrdup(pEntry->text));
   std::unique_ptr<unsigned char, orl::FreeWith<orlFree>> block(static_cast<unsigned char*>(
       orlMemdup(pEntry->syntacticFeatures, static_cast<std::size_t>(pThis->numberSyntacticFeatures))));
-  entry copy{key.get(), text.get(), pEntry->value, block.get()};
-  int32_t index = segmentedVector_appendElement(pThis->entries, &copy);
+  // Indices are int32 in files and searches.
+  if (pThis->entries.size() >= static_cast<std::size_t>(INT32_MAX))
+    ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlRealloc");
+  pThis->entries.push_back(entry{key.get(), text.get(), pEntry->value, block.get()});
+  auto index = static_cast<int32_t>(pThis->entries.size() - 1);
   key.release();
   text.release();
   block.release();
@@ -83,7 +77,7 @@ int32_t entryList_appendEntry(entryList* pThis, const entry* pEntry) {
     } catch (...) {
       // Rebuilt on the next look-up by text; the entry goes too, so a failed append adds nothing.
       entryList_privateFreeEntryTextHash(pThis);
-      removeLastEntry(pThis, index);
+      removeLastEntry(pThis);
       throw;
     }
   }
@@ -98,11 +92,9 @@ void entryList_deleteEntry(entryList* pThis, int32_t pIndex) {
 
 entry* entryList_getEntry(const entryList* pThis, int32_t pIndex) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_getEntry");
-  try {
-    return entryAt(pThis, pIndex);
-  } catch (const orl::Exception&) {
+  if (pIndex < 0 || pIndex > entryList_getMaxIndex(pThis))
     ORL_RAISE(kGroup, 2, "Index ", pIndex, " ung\xFCltig in entryList_getEntry");
-  }
+  return entryAt(pThis, pIndex);
 }
 
 bool entryList_isValidEntry(const entryList* pThis, int32_t pIndex) {
@@ -113,7 +105,7 @@ bool entryList_isValidEntry(const entryList* pThis, int32_t pIndex) {
 
 int32_t entryList_getMaxIndex(const entryList* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_getMaxIndex");
-  return segmentedVector_getNumberElements(pThis->entries) - 1;
+  return static_cast<int32_t>(pThis->entries.size()) - 1;
 }
 
 std::vector<int32_t> entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey,
@@ -150,7 +142,7 @@ std::vector<int32_t> entryList_defragment(entryList* pThis) {
     }
     newIndexOf[old] = next++;
   }
-  truncateEntries(pThis->entries, next);
+  pThis->entries.resize(static_cast<std::size_t>(next));  // only emptied records go
   return newIndexOf;
 }
 

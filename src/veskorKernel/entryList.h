@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "orlBasics/orlIO.h"
-#include "orlBasics/segmentedVector.h"
 #include "orlBasics/threadAnnotations.h"
 
 // An entry is valid when its key or its text is not null; a deleted entry has every field null/zero.
@@ -36,7 +35,8 @@ struct entryTextIndex {
 struct entryList {
   int32_t version = 1;
   int32_t numberSyntacticFeatures = 0;
-  segmentedVector* entries = nullptr;
+  // Indexed by entry index; holes stay in place until a defragmentation.
+  std::vector<entry> entries;
   // Null until the first look-up by text. Built under entryTextHashMutex, so that readers sharing
   // the list may search by text at the same time.
   mutable std::atomic<entryTextIndex*> entryTextHash{nullptr};

@@ -114,7 +114,7 @@ TEST(EntryList, DefragmentClosesHolesAndReturnsTheMapping) {
   EXPECT_EQ(append(list.get(), "d", "D"), 2);
   EXPECT_EQ(byText(list.get(), "C"), (std::vector<int32_t>{1}));
 
-  // Across segment borders (32-byte entries: 32768 per segment).
+  // Many entries, most of them deleted.
   orl::EntryListPtr big(entryList_create(0));
   for (int i = 0; i < 70000; ++i) append(big.get(), std::to_string(i).c_str(), nullptr);
   for (int i = 0; i < 70000; i += 2) entryList_deleteEntry(big.get(), i);
