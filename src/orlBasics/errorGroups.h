@@ -16,7 +16,6 @@ inline constexpr int32_t entryList = 17;
 inline constexpr int32_t entrySet = 18;
 inline constexpr int32_t featureSpace = 19;
 inline constexpr int32_t knowledgeBase = 20;
-inline constexpr int32_t knowledgeBaseResultList = 21;
 inline constexpr int32_t germanLanguage = 22;
 inline constexpr int32_t sharedAccess = 100;
 inline constexpr int32_t referenceCounter = 101;
@@ -29,16 +28,10 @@ inline constexpr int32_t vector = 4000;
 inline constexpr int32_t stream = 5000;
 inline constexpr int32_t segmentedVector = 6000;
 
-inline constexpr std::array kAll{memory,           connectionMatrix,
-                                 wordAssociator,   entryList,
-                                 entrySet,         featureSpace,
-                                 knowledgeBase,    knowledgeBaseResultList,
-                                 germanLanguage,   sharedAccess,
-                                 referenceCounter, namedObject,
-                                 dataManager,      api,
-                                 search,           textPreparation,
-                                 vector,           stream,
-                                 segmentedVector};
+inline constexpr std::array kAll{
+    memory,        connectionMatrix, wordAssociator,  entryList,        entrySet,    featureSpace,
+    knowledgeBase, germanLanguage,   sharedAccess,    referenceCounter, namedObject, dataManager,
+    api,           search,           textPreparation, vector,           stream,      segmentedVector};
 
 constexpr bool allDistinct() {
   std::array sorted = kAll;

@@ -75,11 +75,11 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
 // Deletes the entries whose key matches (mode 1 prefix, 0 suffix, other exact).
 void knowledgeBase_deleteEntry(knowledgeBase* pThis, const char* pPrimaryKey, int32_t pMatchMode);
 // Similarity search, best first; 1 to 10000 results.
-knowledgeBaseResultList* knowledgeBase_find(const knowledgeBase* pThis, const char* pSeekString,
-                                            int32_t pNumberResults);
+knowledgeBaseResultList knowledgeBase_find(const knowledgeBase* pThis, const char* pSeekString,
+                                           int32_t pNumberResults);
 // Entries whose stored text equals the preprocessed seek string, in order of addition.
-knowledgeBaseResultList* knowledgeBase_findByText(const knowledgeBase* pThis, const char* pSeekString,
-                                                  int32_t pNumberResults);
+knowledgeBaseResultList knowledgeBase_findByText(const knowledgeBase* pThis, const char* pSeekString,
+                                                 int32_t pNumberResults);
 
 // The settings as stored.
 knowledgeBaseSettings knowledgeBase_getSettings(const knowledgeBase* pThis);

@@ -40,30 +40,35 @@ int32_t rankPoints(const knowledgeBase* kb, const char* seekString, int32_t numb
   return static_cast<int32_t>(features.size());
 }
 
-// Appends a hit with copies of the entry; the list owns the copies from then on.
-void appendHit(knowledgeBaseResultList* list, const knowledgeBase* kb, int32_t index,
+// Appends a hit with copies of the entry.
+void appendHit(knowledgeBaseResultList& list, const knowledgeBase* kb, int32_t index,
                int32_t numberFeaturesOfSeekString, double confidence) {
-  // The list's own block length, which every stored block has (82 in knowledge bases).
-  int32_t numberSyntacticFeatures = kb->entryList->numberSyntacticFeatures;
-  knowledgeBaseSearchHit hit;
-  knowledgeBaseSearchHit_init(&hit, entryList_getEntry(kb->entryList, index), numberSyntacticFeatures,
-                              numberFeaturesOfSeekString, confidence);
-  orl::ScopeGuard cleanUp([&hit] { knowledgeBaseSearchHit_cleanUp(&hit); });
-  knowledgeBaseResultList_appendElement(list, &hit);
-  cleanUp.dismiss();
+  const entry* stored = entryList_getEntry(kb->entryList, index);
+  knowledgeBaseSearchHit& hit = list.emplace_back();
+  hit.primaryKey.reset(orlStrdup(stored->primaryKey));
+  hit.text.reset(orlStrdup(stored->text));
+  if (stored->syntacticFeatures != nullptr) {
+    // The list's own block length, which every stored block has (82 in knowledge bases).
+    hit.syntacticFeatures.assign(stored->syntacticFeatures,
+                                 stored->syntacticFeatures + kb->entryList->numberSyntacticFeatures);
+  }
+  hit.value = stored->value;
+  hit.numberFeaturesOfSeekString = numberFeaturesOfSeekString;
+  hit.confidence = confidence;
 }
 
 }  // namespace
 
-knowledgeBaseResultList* knowledgeBase_find(const knowledgeBase* pThis, const char* pSeekString,
-                                            int32_t pNumberResults) {
+knowledgeBaseResultList knowledgeBase_find(const knowledgeBase* pThis, const char* pSeekString,
+                                           int32_t pNumberResults) {
   std::vector<featureSpaceHit> found = std::move(tFound);
   orl::ScopeGuard giveBack([&] { tFound = std::move(found); });
   int32_t numberFeatures = rankPoints(pThis, pSeekString, pNumberResults, found);
-  orl::KnowledgeBaseResultListPtr result(knowledgeBaseResultList_create(static_cast<int32_t>(found.size())));
+  knowledgeBaseResultList result;
+  result.reserve(found.size());
   for (const featureSpaceHit& hit : found)
-    appendHit(result.get(), pThis, hit.index, numberFeatures, hit.confidence);
-  return result.release();
+    appendHit(result, pThis, hit.index, numberFeatures, hit.confidence);
+  return result;
 }
 
 void knowledgeBase_findEach(const knowledgeBase* pThis, const char* pSeekString, int32_t pNumberResults,
@@ -83,15 +88,15 @@ void knowledgeBase_findEach(const knowledgeBase* pThis, const char* pSeekString,
   onHits(hits);
 }
 
-knowledgeBaseResultList* knowledgeBase_findByText(const knowledgeBase* pThis, const char* pSeekString,
-                                                  int32_t pNumberResults) {
+knowledgeBaseResultList knowledgeBase_findByText(const knowledgeBase* pThis, const char* pSeekString,
+                                                 int32_t pNumberResults) {
   checkFindArguments(pThis, pSeekString, pNumberResults);
   orl::OwnedText text(knowledgeBase_preprocessText(pThis, pSeekString));
   std::vector<int32_t> indices = entryList_findEntryByText(pThis->entryList, text.get());
-  orl::KnowledgeBaseResultListPtr result(
-      knowledgeBaseResultList_create(static_cast<int32_t>(indices.size())));
-  for (int32_t index : indices) appendHit(result.get(), pThis, index, 0, 1.0);
-  return result.release();
+  knowledgeBaseResultList result;
+  result.reserve(indices.size());
+  for (int32_t index : indices) appendHit(result, pThis, index, 0, 1.0);
+  return result;
 }
 
 int32_t knowledgeBase_getDocumentFrequency(const knowledgeBase* pThis, std::string_view pFeature) {

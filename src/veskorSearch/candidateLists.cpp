@@ -35,18 +35,17 @@ wordCandidate seekWordCandidate(const std::string& word, int32_t index) {
 // The seek word's list, or nullopt when none of its WKB hits qualifies.
 std::optional<candidateList> candidatesOf(const std::string& word, int32_t index, const knowledgeBase* wkb,
                                           const searchSettings& s) {
-  candidateList list{{}, s.maxCandidates, nullptr};
+  candidateList list{{}, s.maxCandidates, {}};
   if (wkb != nullptr) {
     orl::OwnedText cleaned(cleanWord(word.c_str()));
     // The WKB is asked for the word as it stands in the seek text, the cleaning only vets it.
-    if (cleaned) list.wkbHits.reset(knowledgeBase_find(wkb, word.c_str(), s.wkbHits));
+    if (cleaned) list.wkbHits = knowledgeBase_find(wkb, word.c_str(), s.wkbHits);
   }
-  int32_t numberHits = list.wkbHits ? knowledgeBaseResultList_getNumberElements(list.wkbHits.get()) : 0;
-  if (numberHits == 0) {
+  if (list.wkbHits.empty()) {
     list.candidates.push_back(seekWordCandidate(word, index));
     return list;
   }
-  std::vector<selectedHit> selected = selectCandidates(list.wkbHits.get(), word.size(), s.maxCandidates);
+  std::vector<selectedHit> selected = selectCandidates(list.wkbHits, word.size(), s.maxCandidates);
   if (selected.empty()) return std::nullopt;
   int32_t places = static_cast<int32_t>(selected.size());
   int32_t place = 0;
@@ -79,10 +78,9 @@ void addCompoundParts(candidateList& list, const knowledgeBase* wkb) {
   std::string parts[2];
   if (segment_word(first.word, wkb, &parts[0], &parts[1]) != 1) return;
   for (const std::string& part : parts) {
-    orl::KnowledgeBaseResultListPtr hits(knowledgeBase_find(wkb, part.c_str(), kCompoundPartHits));
-    if (knowledgeBaseResultList_getNumberElements(hits.get()) == 0) continue;
-    addCandidate(knowledgeBaseResultList_getElement(hits.get(), 0), part, list, 1.0,
-                 candidateKind::compoundPart);
+    knowledgeBaseResultList hits = knowledgeBase_find(wkb, part.c_str(), kCompoundPartHits);
+    if (hits.empty()) continue;
+    addCandidate(&hits.front(), part, list, 1.0, candidateKind::compoundPart);
   }
 }
 

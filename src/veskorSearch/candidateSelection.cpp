@@ -5,11 +5,8 @@
 #include "veskorSearch/wordFeatures.h"
 
 const unsigned char* wordCandidate_features(const knowledgeBaseSearchHit* hit) {
-  if (hit == nullptr || hit->syntacticFeatures == nullptr ||
-      hit->numberSyntacticFeatures < static_cast<int32_t>(wordFeatures_size)) {
-    return nullptr;
-  }
-  return hit->syntacticFeatures;
+  if (hit == nullptr || hit->syntacticFeatures.size() < wordFeatures_size) return nullptr;
+  return hit->syntacticFeatures.data();
 }
 
 namespace {
@@ -43,7 +40,7 @@ double classScore(const unsigned char* f, double s, bool& marked) {
 
 }  // namespace
 
-std::vector<selectedHit> selectCandidates(knowledgeBaseResultList* wkbHits, std::size_t wordLength,
+std::vector<selectedHit> selectCandidates(knowledgeBaseResultList& wkbHits, std::size_t wordLength,
                                           int32_t maxCandidates) {
   std::vector<selectedHit> selected;
   const double length = static_cast<double>(wordLength);
@@ -51,14 +48,14 @@ std::vector<selectedHit> selectCandidates(knowledgeBaseResultList* wkbHits, std:
   const double F = 3 * length;
   if (F < 1) return selected;
   const double spread = (a + b + c) / F;
-  int32_t number = std::min(maxCandidates, knowledgeBaseResultList_getNumberElements(wkbHits));
+  int32_t number = std::min(maxCandidates, static_cast<int32_t>(wkbHits.size()));
   bool marked = false;
   for (int32_t k = 0; k < number && static_cast<int32_t>(selected.size()) < maxCandidates; ++k) {
-    knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(wkbHits, k);
+    knowledgeBaseSearchHit* hit = &wkbHits[static_cast<std::size_t>(k)];
     const unsigned char* f = wordCandidate_features(hit);
     if (hit->text == nullptr || f == nullptr) continue;
     double s = hit->confidence;
-    if (std::strlen(hit->text) > wordLength + 3 && s > 0.9) {
+    if (std::strlen(hit->text.get()) > wordLength + 3 && s > 0.9) {
       s *= 0.9;
       hit->confidence = s;
     }

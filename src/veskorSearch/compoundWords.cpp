@@ -14,12 +14,12 @@ namespace {
 constexpr int32_t kPartHits = 2;
 
 std::size_t textLength(const knowledgeBaseSearchHit* hit) {
-  return hit->text != nullptr ? std::strlen(hit->text) : 0;
+  return hit->text != nullptr ? std::strlen(hit->text.get()) : 0;
 }
 
 // The WKB's best hit for the part, or an empty list.
-orl::KnowledgeBaseResultListPtr bestHits(const knowledgeBase* wkb, const std::string& part, int32_t number) {
-  return orl::KnowledgeBaseResultListPtr(knowledgeBase_find(wkb, part.c_str(), number));
+knowledgeBaseResultList bestHits(const knowledgeBase* wkb, const std::string& part, int32_t number) {
+  return knowledgeBase_find(wkb, part.c_str(), number);
 }
 
 bool acceptsFirstPart(const knowledgeBaseSearchHit* hit, std::size_t partLength) {
@@ -59,12 +59,12 @@ int segment_word(const char* word, const knowledgeBase* wkb, std::string* firstP
   for (std::size_t p = 2; p + 2 < length; ++p) {
     std::string first(word, p);
     std::string second(word + p);
-    orl::KnowledgeBaseResultListPtr firstHits = bestHits(wkb, first, kPartHits);
-    if (knowledgeBaseResultList_getNumberElements(firstHits.get()) == 0) continue;
-    if (!acceptsFirstPart(knowledgeBaseResultList_getElement(firstHits.get(), 0), first.size())) continue;
-    orl::KnowledgeBaseResultListPtr secondHits = bestHits(wkb, second, kPartHits);
-    if (knowledgeBaseResultList_getNumberElements(secondHits.get()) == 0) continue;
-    if (acceptsSecondPart(knowledgeBaseResultList_getElement(secondHits.get(), 0), second.size())) {
+    knowledgeBaseResultList firstHits = bestHits(wkb, first, kPartHits);
+    if (firstHits.empty()) continue;
+    if (!acceptsFirstPart(&firstHits.front(), first.size())) continue;
+    knowledgeBaseResultList secondHits = bestHits(wkb, second, kPartHits);
+    if (secondHits.empty()) continue;
+    if (acceptsSecondPart(&secondHits.front(), second.size())) {
       *firstPart = std::move(first);
       *secondPart = std::move(second);
       return 1;
@@ -104,9 +104,9 @@ double syntacticCompatibility(const unsigned char* a, const unsigned char* b) {
 candidateCheck checkCandidateWord(const knowledgeBase* wkb, const char* text) {
   orl::OwnedText cleaned(cleanWord(text));
   if (!cleaned) return candidateCheck::unjudged;
-  orl::KnowledgeBaseResultListPtr hits(knowledgeBase_find(wkb, cleaned.get(), 1));
-  if (knowledgeBaseResultList_getNumberElements(hits.get()) == 0) return candidateCheck::unjudged;
-  const unsigned char* f = wordCandidate_features(knowledgeBaseResultList_getElement(hits.get(), 0));
+  knowledgeBaseResultList hits = knowledgeBase_find(wkb, cleaned.get(), 1);
+  if (hits.empty()) return candidateCheck::unjudged;
+  const unsigned char* f = wordCandidate_features(&hits.front());
   if (f == nullptr) return candidateCheck::refused;
   if (wordFeatures_isLexiconEntry(f)) return candidateCheck::unjudged;
   if (f[wordFeatures_class] < 50 && f[wordFeatures_secondClass] < 51) return candidateCheck::refused;

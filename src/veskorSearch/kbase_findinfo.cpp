@@ -38,7 +38,7 @@ std::optional<std::string> searchTextOf(const wordCandidate& candidate, const kn
       break;
     case candidateKind::similarWord:
       if (candidate.wkbHit->text == nullptr) return std::nullopt;
-      text = candidate.wkbHit->text;
+      text = candidate.wkbHit->text.get();
   }
   // WKB texts are framed with "_"; only an AKB framed the same way keeps it.
   if (!knowledgeBase_getSettings(akb).has(kbEncoding::framing)) std::erase(text, '_');

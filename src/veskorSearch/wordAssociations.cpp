@@ -50,10 +50,9 @@ void addAssociatedWord(const knowledgeBase* wkb, const wordWeight& association, 
   std::string word = withoutUnderscores(association.word);
   // The WKB cannot look up a word that has no text left; such an association is no candidate.
   if (isBlank(word)) return;
-  orl::KnowledgeBaseResultListPtr found(knowledgeBase_findByText(wkb, word.c_str(), 1));
-  if (knowledgeBaseResultList_getNumberElements(found.get()) == 0) return;
-  addCandidate(knowledgeBaseResultList_getElement(found.get(), 0), word, list, association.weight,
-               candidateKind::associatedWord);
+  knowledgeBaseResultList found = knowledgeBase_findByText(wkb, word.c_str(), 1);
+  if (found.empty()) return;
+  addCandidate(&found.front(), word, list, association.weight, candidateKind::associatedWord);
 }
 
 void sendGroup(const wordGroup& group, std::vector<candidateList>& lists, std::size_t completing,
@@ -61,7 +60,7 @@ void sendGroup(const wordGroup& group, std::vector<candidateList>& lists, std::s
   orl::VectorPtr words(vector_create(sizeof(wordWeight), static_cast<int32_t>(group.members.size()), 4));
   for (std::size_t member : group.members) {
     const wordCandidate& first = lists[member].candidates.front();
-    wordWeight w{first.wkbHit->text, first.score};
+    wordWeight w{first.wkbHit->text.get(), first.score};
     vector_appendElement(words.get(), &w);
   }
   orl::WordWeightsPtr associations(wordAssociator_computeAssociations(wa, words.get(), nullptr, 1));

@@ -35,7 +35,7 @@ struct wordCandidate {
 struct candidateList {
   std::vector<wordCandidate> candidates;
   int32_t places;  // the limit M
-  orl::KnowledgeBaseResultListPtr wkbHits;  // what the WKB gave for the seek word
+  knowledgeBaseResultList wkbHits;  // what the WKB gave for the seek word
 };
 
 // The wordFeatures_size feature bytes of a hit, or null when it carries fewer (or none).
@@ -48,5 +48,5 @@ struct selectedHit {
 
 // Picks at most maxCandidates of the WKB hits of a seek word of wordLength bytes, with their
 // adjusted scores. A confidence lowered for a much longer hit text is stored back into the hit.
-std::vector<selectedHit> selectCandidates(knowledgeBaseResultList* wkbHits, std::size_t wordLength,
+std::vector<selectedHit> selectCandidates(knowledgeBaseResultList& wkbHits, std::size_t wordLength,
                                           int32_t maxCandidates);

@@ -20,13 +20,10 @@ void registerIfWord(knowledgeBase* pWKB, const char* word, const char* text) {
 }  // namespace
 
 int registerWord(knowledgeBase* pWKB, const char* word, unsigned char* pFeatures) {
-  orl::KnowledgeBaseResultListPtr hits(knowledgeBase_findByText(pWKB, word, 1));
-  if (knowledgeBaseResultList_getNumberElements(hits.get()) > 0) {
-    const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(hits.get(), 0);
-    if (hit->syntacticFeatures != nullptr && hit->numberSyntacticFeatures > 0) {
-      std::memcpy(pFeatures, hit->syntacticFeatures,
-                  std::min(wordFeatures_size, static_cast<std::size_t>(hit->numberSyntacticFeatures)));
-    }
+  knowledgeBaseResultList hits = knowledgeBase_findByText(pWKB, word, 1);
+  if (!hits.empty()) {
+    const std::vector<unsigned char>& stored = hits.front().syntacticFeatures;
+    if (!stored.empty()) std::memcpy(pFeatures, stored.data(), std::min(wordFeatures_size, stored.size()));
     return 0;
   }
   char key[16];

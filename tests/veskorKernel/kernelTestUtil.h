@@ -48,23 +48,19 @@ inline std::ostream& operator<<(std::ostream& out, const Hit& h) {
   return out << h.key << ":" << h.confidence;
 }
 
-inline std::vector<Hit> hits(const knowledgeBaseResultList* list) {
+inline std::vector<Hit> hits(const knowledgeBaseResultList& list) {
   std::vector<Hit> out;
-  for (int32_t i = 0; i < knowledgeBaseResultList_getNumberElements(list); ++i) {
-    const knowledgeBaseSearchHit* h = knowledgeBaseResultList_getElement(list, i);
-    out.push_back({h->primaryKey != nullptr ? h->primaryKey : "<null>", h->confidence});
-  }
+  for (const knowledgeBaseSearchHit& h : list)
+    out.push_back({h.primaryKey ? h.primaryKey.get() : "<null>", h.confidence});
   return out;
 }
 
 inline std::vector<Hit> find(const knowledgeBase* kb, const char* seek, int32_t n) {
-  orl::KnowledgeBaseResultListPtr list(knowledgeBase_find(kb, seek, n));
-  return hits(list.get());
+  return hits(knowledgeBase_find(kb, seek, n));
 }
 
 inline std::vector<Hit> findByText(const knowledgeBase* kb, const char* seek, int32_t n) {
-  orl::KnowledgeBaseResultListPtr list(knowledgeBase_findByText(kb, seek, n));
-  return hits(list.get());
+  return hits(knowledgeBase_findByText(kb, seek, n));
 }
 
 // A syntactic feature block of the size knowledge bases use, filled with one byte.

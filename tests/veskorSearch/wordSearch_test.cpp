@@ -41,7 +41,7 @@ std::vector<std::vector<Shown>> candidates(const Words& words, const knowledgeBa
     shown.emplace_back();
     for (const wordCandidate& c : list.candidates) {
       std::string text = c.kind == candidateKind::seekWord      ? c.word
-                         : c.kind == candidateKind::similarWord ? c.wkbHit->text
+                         : c.kind == candidateKind::similarWord ? c.wkbHit->text.get()
                                                                 : c.text;
       shown.back().push_back({c.kind, text, c.score, c.wordIndex});
     }
@@ -69,14 +69,13 @@ std::vector<std::pair<std::string, float>> sentenceScores(const char* text, cons
 double corrected(double s, int k) { return s * (1 - 0.1 * std::sqrt(s) / k); }
 
 // A hit of a WKB search with the given text, confidence and feature vector.
-void appendHit(knowledgeBaseResultList* list, const std::string& text, double confidence, std::string features) {
-  knowledgeBaseSearchHit hit{};
-  hit.primaryKey = orlStrdup("k");
-  hit.text = orlStrdup(text.c_str());
-  hit.syntacticFeatures = static_cast<unsigned char*>(orlMemdup(features.data(), features.size()));
-  hit.numberSyntacticFeatures = static_cast<int32_t>(features.size());
+void appendHit(knowledgeBaseResultList& list, const std::string& text, double confidence,
+               std::string features) {
+  knowledgeBaseSearchHit& hit = list.emplace_back();
+  hit.primaryKey.reset(orlStrdup("k"));
+  hit.text.reset(orlStrdup(text.c_str()));
+  hit.syntacticFeatures.assign(features.begin(), features.end());
   hit.confidence = confidence;
-  knowledgeBaseResultList_appendElement(list, &hit);
 }
 
 std::string features(std::initializer_list<std::pair<int, char>> bytes, char fill = '2') {
@@ -328,41 +327,41 @@ TEST(CandidateLists, WordGroupsWaitForTheirCompletingWord) {
 }
 
 TEST(CandidateSelection, FeatureBytesDecideAndWeakHitsStop) {
-  orl::KnowledgeBaseResultListPtr hits(knowledgeBaseResultList_create(8));
-  appendHit(hits.get(), "_HAUS_", 1.0, features({}));
-  appendHit(hits.get(), "_HAUSTUEREN_", 0.95, features({}));        // much longer: x 0.9
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{3, '3'}}, '0'));   // x 0.95
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{4, '3'}}, '0'));   // x 0.91
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{1, '3'}}, '0'));   // x 0.7
-  appendHit(hits.get(), "_HAUT_", 0.5, features({}, '0'));           // no class: left out
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{44, '3'}}, '0'));  // marks the word
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{3, '3'}}, '0'));   // marked: no rule, s
-  std::vector<selectedHit> selected = selectCandidates(hits.get(), 4, 20);
+  knowledgeBaseResultList hits;
+  appendHit(hits, "_HAUS_", 1.0, features({}));
+  appendHit(hits, "_HAUSTUEREN_", 0.95, features({}));         // much longer: x 0.9
+  appendHit(hits, "_HAUT_", 0.5, features({{3, '3'}}, '0'));   // x 0.95
+  appendHit(hits, "_HAUT_", 0.5, features({{4, '3'}}, '0'));   // x 0.91
+  appendHit(hits, "_HAUT_", 0.5, features({{1, '3'}}, '0'));   // x 0.7
+  appendHit(hits, "_HAUT_", 0.5, features({}, '0'));           // no class: left out
+  appendHit(hits, "_HAUT_", 0.5, features({{44, '3'}}, '0'));  // marks the word
+  appendHit(hits, "_HAUT_", 0.5, features({{3, '3'}}, '0'));   // marked: no rule, s
+  std::vector<selectedHit> selected = selectCandidates(hits, 4, 20);
   std::vector<double> scores;
   for (const selectedHit& s : selected) scores.push_back(s.score);
   ASSERT_EQ(scores.size(), 7u);
   EXPECT_DOUBLE_EQ(scores[0], 1.0);
   EXPECT_DOUBLE_EQ(scores[1], 0.95 * 0.9);
-  EXPECT_DOUBLE_EQ(knowledgeBaseResultList_getElement(hits.get(), 1)->confidence, 0.95 * 0.9);
+  EXPECT_DOUBLE_EQ(hits[1].confidence, 0.95 * 0.9);
   EXPECT_DOUBLE_EQ(scores[2], 0.5 * 0.95);
   EXPECT_DOUBLE_EQ(scores[3], 0.5 * 0.91);
   EXPECT_DOUBLE_EQ(scores[4], 0.5 * 0.7);
   EXPECT_DOUBLE_EQ(scores[5], 0.5);
   EXPECT_DOUBLE_EQ(scores[6], 0.5);
   // At most M.
-  EXPECT_EQ(selectCandidates(hits.get(), 4, 2).size(), 2u);
+  EXPECT_EQ(selectCandidates(hits, 4, 2).size(), 2u);
 
   // A weak hit far down ends the selection after itself: for a word of 4 bytes hit 7 stops when
   // 1.45 < 1.5 (1 - s).
-  orl::KnowledgeBaseResultListPtr weak(knowledgeBaseResultList_create(10));
-  for (int i = 0; i < 7; ++i) appendHit(weak.get(), "_HAUS_", 0.9, features({}));
-  appendHit(weak.get(), "_HAUS_", 0.02, features({}));
-  appendHit(weak.get(), "_HAUS_", 0.9, features({}));
-  EXPECT_EQ(selectCandidates(weak.get(), 4, 20).size(), 8u);
+  knowledgeBaseResultList weak;
+  for (int i = 0; i < 7; ++i) appendHit(weak, "_HAUS_", 0.9, features({}));
+  appendHit(weak, "_HAUS_", 0.02, features({}));
+  appendHit(weak, "_HAUS_", 0.9, features({}));
+  EXPECT_EQ(selectCandidates(weak, 4, 20).size(), 8u);
   // Lexicon entries (byte 65 above 'Y') are always taken.
-  orl::KnowledgeBaseResultListPtr lexicon(knowledgeBaseResultList_create(1));
-  appendHit(lexicon.get(), "_HAUS_", 0.7, features({{65, 'Z'}}, '0'));
-  EXPECT_EQ(selectCandidates(lexicon.get(), 4, 20).size(), 1u);
+  knowledgeBaseResultList lexicon;
+  appendHit(lexicon, "_HAUS_", 0.7, features({{65, 'Z'}}, '0'));
+  EXPECT_EQ(selectCandidates(lexicon, 4, 20).size(), 1u);
 }
 
 TEST(CompoundWords, CompatibilityAndWordChecks) {
