@@ -26,7 +26,8 @@
 //   words of a seek text for the word-based search come from seekWords.h.
 #pragma once
 
-// clang-format off: the stages in pipeline order.
+// The stages in pipeline order.
+// clang-format off
 #include "veskorText/entryText.h"
 #include "veskorText/germanText.h"
 #include "veskorText/featureKey.h"

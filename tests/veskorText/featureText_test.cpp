@@ -16,7 +16,9 @@ using veskorText::cutWords;
 using veskorText::FeatureViews;
 using veskorText::removeDoubleFeatures;
 
-std::vector<std::string> strings(const FeatureViews& views) { return std::vector<std::string>(views.begin(), views.end()); }
+std::vector<std::string> strings(const FeatureViews& views) {
+  return std::vector<std::string>(views.begin(), views.end());
+}
 
 TEST(FeatureText, TuplesAndWords) {
   auto cut = [](void (*cutter)(std::string_view, FeatureViews&), const char* text) {
@@ -24,9 +26,8 @@ TEST(FeatureText, TuplesAndWords) {
     cutter(text, views);
     return strings(views);
   };
-  EXPECT_EQ(cut(cutTuples, "_HAUS_"),
-            (std::vector<std::string>{"_H", "HA", "AU", "US", "S_", "_HA", "HAU", "AUS", "US_", "_HAU", "HAUS",
-                                      "AUS_"}));
+  EXPECT_EQ(cut(cutTuples, "_HAUS_"), (std::vector<std::string>{"_H", "HA", "AU", "US", "S_", "_HA", "HAU",
+                                                                "AUS", "US_", "_HAU", "HAUS", "AUS_"}));
   EXPECT_EQ(cut(cutTuples, "_A_"), (std::vector<std::string>{"_A", "A_", "_A_"}));
   EXPECT_TRUE(cut(cutTuples, "A").empty());
 
@@ -59,7 +60,11 @@ TEST(EntryText, TrimsCollapsesUpperCasesFramesAndRefusesBlankTexts) {
   };
   EXPECT_EQ(normalised("  Rotes \t\n Haus ", false, false), "Rotes Haus");
   EXPECT_EQ(normalised("  Rotes \t\n Haus ", true, true), "_ROTES_HAUS_");
-  EXPECT_EQ(normalised("stra\xDF" "e \xE4\xE9", true, false), "STRA\xDF" "E \xC4\xE9");
+  EXPECT_EQ(normalised("stra\xDF"
+                       "e \xE4\xE9",
+                       true, false),
+            "STRA\xDF"
+            "E \xC4\xE9");
   EXPECT_EQ(normalised("x", false, true), "_x_");
   for (const char* blank : {"", " ", " \t\r\n\v\f "}) EXPECT_EQ(normalised(blank, true, true), "<null>");
 }
