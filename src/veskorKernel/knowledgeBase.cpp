@@ -103,6 +103,14 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
   pThis->modificationFlags |= knowledgeBase_changed;
 }
 
+int32_t knowledgeBase_getNumberEntries(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getNumberEntries");
+  int32_t count = 0;
+  int32_t maxIndex = entryList_getMaxIndex(pThis->entryList);
+  for (int32_t i = 0; i <= maxIndex; ++i) count += entryList_isValidEntry(pThis->entryList, i) ? 1 : 0;
+  return count;
+}
+
 void knowledgeBase_deleteEntry(knowledgeBase* pThis, const char* pPrimaryKey, int32_t pMatchMode) {
   if (pThis == nullptr || pPrimaryKey == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pPrimaryKey == NULL in knowledgeBase_deleteEntry");
@@ -120,7 +128,7 @@ knowledgeBaseSettings knowledgeBase_getSettings(const knowledgeBase* pThis) {
   return knowledgeBase_settingsOf(pThis);
 }
 
-int32_t knowledgeBase_getNumberEntries(const knowledgeBase* pThis) {
-  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getNumberEntries");
+int32_t knowledgeBase_getIndexCount(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getIndexCount");
   return entryList_getMaxIndex(pThis->entryList) + 1;
 }

@@ -74,6 +74,8 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
                             const void* pSyntacticFeatures, double pValue);
 // Deletes the entries whose key matches (mode 1 prefix, 0 suffix, other exact).
 void knowledgeBase_deleteEntry(knowledgeBase* pThis, const char* pPrimaryKey, int32_t pMatchMode);
+// The entries a search can find; deleted ones leave holes until defragmentation, which do not count.
+int32_t knowledgeBase_getNumberEntries(const knowledgeBase* pThis);
 // Similarity search, best first; 1 to 10000 results.
 knowledgeBaseResultList knowledgeBase_find(const knowledgeBase* pThis, const char* pSeekString,
                                            int32_t pNumberResults);
@@ -83,20 +85,21 @@ knowledgeBaseResultList knowledgeBase_findByText(const knowledgeBase* pThis, con
 
 // The settings as stored.
 knowledgeBaseSettings knowledgeBase_getSettings(const knowledgeBase* pThis);
-// Number of stored entries, deleted ones included until the next defragmentation: entry indices
-// run from 0 to this number - 1.
-int32_t knowledgeBase_getNumberEntries(const knowledgeBase* pThis);
+// Entry indices run from 0 to this number - 1: deleted entries keep theirs until the next
+// defragmentation.
+int32_t knowledgeBase_getIndexCount(const knowledgeBase* pThis);
 
 // A hit as a search hands it on, without copying the entry.
 struct knowledgeBaseHit {
   int32_t index;           // the entry's index
   const char* primaryKey;  // the entry's own key, null for an entry without one
   double confidence;
+  const char* text;  // the entry's stored text, null when the knowledge base keeps none
 };
 
 // knowledgeBase_find's search and ranking for callers that need no copies: onHits gets the hits,
-// best first, in one call (also when there are none). The keys stay valid while the knowledge base
-// is unchanged. The span is only valid during the call.
+// best first, in one call (also when there are none). Keys and texts stay valid while the knowledge
+// base is unchanged. The span is only valid during the call.
 void knowledgeBase_findEach(const knowledgeBase* pThis, const char* pSeekString, int32_t pNumberResults,
                             const std::function<void(std::span<const knowledgeBaseHit>)>& onHits);
 

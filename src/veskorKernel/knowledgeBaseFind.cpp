@@ -83,7 +83,8 @@ void knowledgeBase_findEach(const knowledgeBase* pThis, const char* pSeekString,
   hits.clear();
   hits.reserve(found.size());
   for (const featureSpaceHit& hit : found) {
-    hits.push_back({hit.index, entryList_getEntry(pThis->entryList, hit.index)->primaryKey, hit.confidence});
+    const entry* stored = entryList_getEntry(pThis->entryList, hit.index);
+    hits.push_back({hit.index, stored->primaryKey, hit.confidence, stored->text});
   }
   onHits(hits);
 }

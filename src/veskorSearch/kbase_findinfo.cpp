@@ -104,7 +104,8 @@ std::vector<findEntriesResult> entriesByKernel(const char* text, const knowledge
   knowledgeBase_findEach(akb, text, numberHits, [&](std::span<const knowledgeBaseHit> hits) {
     results.reserve(hits.size());
     for (const knowledgeBaseHit& hit : hits) {
-      results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), static_cast<float>(hit.confidence)});
+      results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), static_cast<float>(hit.confidence),
+                         orl::OwnedText(orlStrdup(hit.text))});
     }
   });
   return results;
@@ -127,9 +128,10 @@ std::vector<findEntriesResult> bestSentences(const std::vector<sentenceHit>& sen
   results.reserve(wanted);
   for (std::size_t i = 0; i < taken; ++i) {
     const sentenceHit& hit = sentences[order[i]];
-    results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), hit.score});
+    results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), hit.score,
+                       orl::OwnedText(hit.text != nullptr ? orlStrdup(hit.text) : nullptr)});
   }
-  while (results.size() < wanted) results.push_back({nullptr, 0.0f});
+  while (results.size() < wanted) results.push_back({nullptr, 0.0f, nullptr});
   return results;
 }
 

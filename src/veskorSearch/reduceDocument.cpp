@@ -48,7 +48,7 @@ void writeRarestWords(std::vector<knownWord> known, std::string* pReduced) {
 
 int32_t reduceDocument(const char* text, const knowledgeBase* akb, double weight, std::string* pReduced) {
   pReduced->clear();
-  const auto threshold = static_cast<int32_t>(knowledgeBase_getNumberEntries(akb) * weight);
+  const auto threshold = static_cast<int32_t>(knowledgeBase_getIndexCount(akb) * weight);
   textTokenReader reader = textTokenReader_make(text, std::strlen(text), reduceDocument_maxTokenLength);
   std::vector<knownWord> known;
   int32_t written = 0;

@@ -34,7 +34,7 @@ void sentenceHitCollector::add(const knowledgeBaseHit& hit, float candidateScore
   auto contribution = static_cast<float>(candidateScore * hit.confidence / numberLists_);
   std::size_t position = positionOf(hit);
   if (position == hits_.size()) {
-    hits_.push_back({hit.primaryKey, contribution, {{wordIndex, contribution}}});
+    hits_.push_back({hit.primaryKey, contribution, {{wordIndex, contribution}}, hit.text});
     return;
   }
   sentenceHit& sentence = hits_[position];

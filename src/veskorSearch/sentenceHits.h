@@ -21,6 +21,8 @@ struct sentenceHit {
   const char* primaryKey;  // the entry's own key: valid while the AKB is unchanged
   float score;
   std::vector<wordScore> wordScores;  // one per seek word that contributed
+  // The stored text of the entry first met under the key (null when the AKB keeps none); valid as the key.
+  const char* text = nullptr;
 };
 
 // Collects candidate hits in search order. Each seek word contributes its best hit once per

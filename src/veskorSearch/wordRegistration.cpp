@@ -27,7 +27,7 @@ int registerWord(knowledgeBase* pWKB, const char* word, unsigned char* pFeatures
     return 0;
   }
   char key[16];
-  std::snprintf(key, sizeof key, "%6d", knowledgeBase_getNumberEntries(pWKB));
+  std::snprintf(key, sizeof key, "%6d", knowledgeBase_getIndexCount(pWKB));
   knowledgeBase_addEntry(pWKB, key, word, pFeatures, 0.0);
   return 1;
 }

@@ -223,16 +223,18 @@ TEST(KnowledgeBase, DocumentFrequencySettingsAndEntryCount) {
   knowledgeBase_addEntry(kb.get(), "d?1", "Das rote Haus", nullptr, 0.0);
   knowledgeBase_addEntry(kb.get(), "d?2", "Ein Haus am See", nullptr, 0.0);
   knowledgeBase_addEntry(kb.get(), "e?1", "Das Haus", nullptr, 0.0);
-  EXPECT_EQ(knowledgeBase_getNumberEntries(kb.get()), 3);
+  EXPECT_EQ(knowledgeBase_getIndexCount(kb.get()), 3);
   EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "HAUS"), 3);
   EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "DAS"), 2);
   EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "Haus"), -1);  // stored upper-cased
   EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "BURG"), -1);
   // Deleted entries count until the defragmentation renumbers the sets.
   knowledgeBase_deleteEntry(kb.get(), "d?", 1);
-  EXPECT_EQ(knowledgeBase_getNumberEntries(kb.get()), 3);
+  EXPECT_EQ(knowledgeBase_getIndexCount(kb.get()), 3);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(kb.get()), 1);
   EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "HAUS"), 3);
   knowledgeBase_defragment(kb.get());
+  EXPECT_EQ(knowledgeBase_getIndexCount(kb.get()), 1);
   EXPECT_EQ(knowledgeBase_getNumberEntries(kb.get()), 1);
   EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "HAUS"), 1);
   EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "ROTE"), -1);

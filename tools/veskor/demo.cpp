@@ -137,12 +137,14 @@ void runDemo(const GlobalOptions& options, const std::string& dataOption, const 
     const OpenKb words(engine, "scratch-words.kb", "scratch-words");
     for (const EntryExample& example : entryExamples) {
       std::printf("\n%s\n   $ veskor find entries.kb \"%s\" -n 3\n", example.explanation, example.query);
-      const SearchHits hits = findEntries(engine, entries.name(), words.name(), nullptr, top3,
-                                          codec.toEngine(example.query, TextOrigin{"demo query", 0}));
-      for (int i = 0; i < hits->numberHits; ++i) {
-        const std::string key = codec.toOutput(hits->hits[i].primaryKey);
+      // A knowledge base of entries keeps no texts: the demo shows them from the imported file.
+      const std::vector<EntryHit> hits =
+          findEntries(engine, entries.name(), words.name(), nullptr, top3,
+                      codec.toEngine(example.query, TextOrigin{"demo query", 0}));
+      for (size_t i = 0; i < hits.size(); ++i) {
+        const std::string key = codec.toOutput(hits[i].key);
         const auto text = texts.find(key);
-        std::printf("   %3d  %.4f  %-8s %s\n", i + 1, hits->hits[i].confidence, key.c_str(),
+        std::printf("   %3zu  %.4f  %-8s %s\n", i + 1, hits[i].confidence, key.c_str(),
                     text == texts.end() ? "" : text->second.c_str());
       }
     }
@@ -170,8 +172,8 @@ void runDemo(const GlobalOptions& options, const std::string& dataOption, const 
   std::printf("\nA document search ranks documents and shows their matching sentences (score, byte span):\n");
   std::printf("   $ veskor find-doc documents.kb \"%s\" --wkb words.kb -n 2 --source docs\n", documentQuery);
   std::fflush(stdout);
-  printDocumentHits(*findDocuments(engine, documents.name(), words.name(), nullptr, top2,
-                                   codec.toEngine(documentQuery, TextOrigin{"demo query", 0})),
+  printDocumentHits(findDocuments(engine, documents.name(), words.name(), nullptr, top2,
+                                  codec.toEngine(documentQuery, TextOrigin{"demo query", 0})),
                     top2, report, codec);
 
   report.query = compareFile.string();
@@ -179,9 +181,9 @@ void runDemo(const GlobalOptions& options, const std::string& dataOption, const 
       "\nA whole text (a reader's question) compared with the documents finds the one it is about:\n");
   std::printf("   $ veskor compare documents.kb compare/entkalken.txt --wkb words.kb -n 2 --source docs\n");
   std::fflush(stdout);
-  printDocumentHits(*compareDocument(engine, documents.name(), words.name(), top2,
-                                     codec.toEngine(readFileBytes(compareFile.string()),
-                                                    TextOrigin{compareFile.string(), 1})),
+  printDocumentHits(compareDocument(engine, documents.name(), words.name(), top2,
+                                    codec.toEngine(readFileBytes(compareFile.string()),
+                                                   TextOrigin{compareFile.string(), 1})),
                     top2, report, codec);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <veskor/veskorAPI.h>
+#include <veskor/veskorExt.h>
 
 #include <filesystem>
 #include <memory>
@@ -33,12 +34,18 @@ class Engine {
   int connection_ = -1;
 };
 
-// Exit code for an engine status: file trouble is 4 like the tool's own file errors, the rest 3.
+// Exit code for an engine status: file trouble (including reading a file that ends too early) is 4
+// like the tool's own file errors, the rest 3.
 int exitCodeForStatus(int status);
 
 // Engine kinds of knowledge base, as veskorCreateKBFile makes them.
 enum class KbKind { entries, documents, words };
-void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind);
+// What a new knowledge base keeps beyond its kind's settings.
+struct KbExtras {
+  bool storeTexts = false;  // keep each entry's prepared text, shown by the finds
+  bool phonetic = false;    // cut features from German phonetic codes
+};
+void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind, KbExtras extras = {});
 
 class OpenKb {
  public:
@@ -49,6 +56,7 @@ class OpenKb {
 
   const char* name() const { return name_.c_str(); }
   void save();
+  veskorKBInfo info() const;
 
  private:
   const Engine& engine_;
@@ -91,7 +99,19 @@ struct DocumentHitsDeleter {
   int connection;
   void operator()(veskorDocumentSearchHits* hits) const { veskorFreeDocumentSearchHits(connection, hits); }
 };
+struct TextSearchHitsDeleter {
+  int connection;
+  void operator()(veskorTextSearchHits* hits) const { veskorFreeTextSearchHits(connection, hits); }
+};
+struct TextDocumentHitsDeleter {
+  int connection;
+  void operator()(veskorTextDocumentSearchHits* hits) const {
+    veskorFreeTextDocumentSearchHits(connection, hits);
+  }
+};
 using SearchHits = std::unique_ptr<veskorSearchHits, SearchHitsDeleter>;
 using DocumentHits = std::unique_ptr<veskorDocumentSearchHits, DocumentHitsDeleter>;
+using TextSearchHits = std::unique_ptr<veskorTextSearchHits, TextSearchHitsDeleter>;
+using TextDocumentHits = std::unique_ptr<veskorTextDocumentSearchHits, TextDocumentHitsDeleter>;
 
 }  // namespace veskorcli
