@@ -113,6 +113,8 @@ int32_t annNetwork_createFromFile(annNetwork** ppNetwork, nciDefinitions* pDefin
 // Replaces the file atomically.
 int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
                         const char* pFileName);
+// Writes what annNetwork_save writes into an open stream.
+int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefinitions, orlStream* pStream);
 int32_t annNetwork_free(annNetwork** ppNetwork);
 // Number of neurons: the matrix's row count (0 without a matrix).
 int32_t annNetwork_getNumberNeurons(const annNetwork* pNetwork);

@@ -304,6 +304,14 @@ int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefin
   });
 }
 
+int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefinitions, orlStream* pStream) {
+  if (pNetwork == nullptr) return kAnnNothingToSave;
+  if (pDefinitions == nullptr || pStream == nullptr) return kAnnInvalid;
+  int32_t status = checkSavable(pNetwork);
+  if (status != kAnnOk) return status;
+  return guarded([&] { writeNetwork(pStream, pDefinitions, pNetwork); });
+}
+
 int32_t annNetwork_free(annNetwork** ppNetwork) {
   if (ppNetwork == nullptr) return kAnnInvalid;
   delete *ppNetwork;

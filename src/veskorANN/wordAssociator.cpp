@@ -17,11 +17,6 @@ constexpr int32_t kWordVectorStep = 1000;
 
 #define CHECK_NETWORK_STATUS(status) wordAssociator_checkNetworkStatus((status), __LINE__)
 
-// F.v<version>.<extension>: the network file and the word table of the word associator F.
-std::string partFileName(const char* fileName, int32_t version, const char* extension) {
-  return std::string(fileName) + ".v" + std::to_string(version) + "." + extension;
-}
-
 void expectTag(orlStream* in, const char* tag) {
   orl::OwnedText read(stream_readChars(in, 4));
   if (std::memcmp(read.get(), tag, 4) != 0) {
@@ -66,23 +61,35 @@ orlFileTime modificationTime(const char* fileName, const char* operation) {
 
 void writeHeaderFile(const wordAssociator* wa, const char* fileName) {
   orl::StreamPtr out(stream_createAtomicFileOutputStream(fileName));
-  stream_writeChars(out.get(), "WASE");
-  stream_writeInt32(out.get(), wa->version);
-  stream_writeInt32(out.get(), wa->headerValue);
+  wordAssociator_writeHeader(out.get(), wa->version, wa->headerValue);
   stream_commit(out.get());
 }
 
 void writeWordTable(const wordAssociator* wa, const char* fileName) {
   orl::StreamPtr out(stream_createAtomicFileOutputStream(fileName));
-  int32_t numberWords = vector_getNumberElements(wa->wordVector.get());
-  stream_writeChars(out.get(), "WALT");
-  stream_writeInt32(out.get(), numberWords);
-  for (int32_t i = 0; i < numberWords; ++i)
-    stream_writeString(out.get(), orl::vectorAt<char*>(wa->wordVector.get(), i));
+  const int32_t numberWords = vector_getNumberElements(wa->wordVector.get());
+  wordAssociator_writeWordTable(out.get(), numberWords,
+                                static_cast<const char* const*>(wa->wordVector->buffer));
   stream_commit(out.get());
 }
 
 }  // namespace
+
+std::string wordAssociator_partFileName(const char* pFileName, int32_t pVersion, const char* pExtension) {
+  return std::string(pFileName) + ".v" + std::to_string(pVersion) + "." + pExtension;
+}
+
+void wordAssociator_writeHeader(orlStream* pStream, int32_t pVersion, int32_t pHeaderValue) {
+  stream_writeChars(pStream, "WASE");
+  stream_writeInt32(pStream, pVersion);
+  stream_writeInt32(pStream, pHeaderValue);
+}
+
+void wordAssociator_writeWordTable(orlStream* pStream, int32_t pNumberWords, const char* const* pWords) {
+  stream_writeChars(pStream, "WALT");
+  stream_writeInt32(pStream, pNumberWords);
+  for (int32_t i = 0; i < pNumberWords; ++i) stream_writeString(pStream, pWords[i]);
+}
 
 wordAssociator::~wordAssociator() {
   if (wordVector) {
@@ -100,12 +107,14 @@ wordAssociator* wordAssociator_createFromFile(const char* pFileName) {
   wa->modified = false;
   wordAssociator_createNciDefinitions(wa.get());
   annNetwork* network = nullptr;
-  CHECK_NETWORK_STATUS(annNetwork_createFromFile(&network, wa->nciDefinitions.get(),
-                                                 partFileName(pFileName, wa->version, "net").c_str()));
+  CHECK_NETWORK_STATUS(
+      annNetwork_createFromFile(&network, wa->nciDefinitions.get(),
+                                wordAssociator_partFileName(pFileName, wa->version, "net").c_str()));
   wa->network.reset(network);
+  wa->sparseIndex.reset(annSparseIndex_create(wa->network.get(), 0));
   wordAssociator_createWordVector(wa.get());
   wordAssociator_createLookupTable(wa.get());
-  readWordTable(wa.get(), partFileName(pFileName, wa->version, "tab").c_str());
+  readWordTable(wa.get(), wordAssociator_partFileName(pFileName, wa->version, "tab").c_str());
   return wa.release();
 }
 
@@ -132,9 +141,10 @@ void wordAssociator_saveAs(const wordAssociator* pThis, const char* pFileName) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pFileName == NULL in wordAssociator_saveAs()");
   }
   writeHeaderFile(pThis, pFileName);
-  CHECK_NETWORK_STATUS(annNetwork_save(pThis->network.get(), pThis->nciDefinitions.get(),
-                                       partFileName(pFileName, pThis->version, "net").c_str()));
-  writeWordTable(pThis, partFileName(pFileName, pThis->version, "tab").c_str());
+  CHECK_NETWORK_STATUS(
+      annNetwork_save(pThis->network.get(), pThis->nciDefinitions.get(),
+                      wordAssociator_partFileName(pFileName, pThis->version, "net").c_str()));
+  writeWordTable(pThis, wordAssociator_partFileName(pFileName, pThis->version, "tab").c_str());
 }
 
 nciDefinitions* wordAssociator_createNciDefinitions(wordAssociator* pThis) {

@@ -103,6 +103,13 @@ struct knowledgeBaseHit {
 void knowledgeBase_findEach(const knowledgeBase* pThis, const char* pSeekString, int32_t pNumberResults,
                             const std::function<void(std::span<const knowledgeBaseHit>)>& onHits);
 
+// Every feature with the indices of the entries that have it (ascending; a deleted entry keeps its
+// index there until the next defragmentation), in the order of the knowledge-base file.
+void knowledgeBase_forEachFeature(const knowledgeBase* pThis,
+                                  const std::function<void(const char* feature, std::span<const int32_t> entries)>& onFeature);
+// Whether the index is that of an entry that is not deleted.
+bool knowledgeBase_isValidEntry(const knowledgeBase* pThis, int32_t pIndex);
+
 // How many entries have the feature (deleted ones included until the next defragmentation), or -1
 // when the feature is not in the knowledge base. In a knowledge base of words a feature is a word as
 // the knowledge base stores it (upper-cased when it upper-cases).

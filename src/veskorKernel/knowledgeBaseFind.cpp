@@ -105,3 +105,20 @@ int32_t knowledgeBase_getDocumentFrequency(const knowledgeBase* pThis, std::stri
   const featureRecord* record = featureSpace_findFeature(pThis->featureSpace, pFeature);
   return record != nullptr ? record->set.count : -1;
 }
+
+void knowledgeBase_forEachFeature(
+    const knowledgeBase* pThis,
+    const std::function<void(const char* feature, std::span<const int32_t> entries)>& onFeature) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_forEachFeature");
+  hash_scan_t scan;
+  hash_scan_begin(&scan, pThis->featureSpace->features);
+  while (hnode_t* node = hash_scan_next(&scan)) {
+    const auto* record = static_cast<const featureRecord*>(hnode_get(node));
+    onFeature(record->text, std::span<const int32_t>(record->set.indices, static_cast<std::size_t>(record->set.count)));
+  }
+}
+
+bool knowledgeBase_isValidEntry(const knowledgeBase* pThis, int32_t pIndex) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_isValidEntry");
+  return entryList_isValidEntry(pThis->entryList, pIndex);
+}

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   addManageCommands(app, options);
   addImportCommands(app, options);
   addFindCommands(app, options);
+  addBuildWaCommand(app, options);
   addDemoCommand(app, options);
 
   try {
