@@ -107,13 +107,13 @@ class ScratchDirectory {
   bool remove_ = false;
 };
 
-void printDocumentsOrNone(const DocumentHits& hits, const SearchSettings& settings,
+void printDocumentsOrNone(const std::vector<DocumentHit>& hits, const SearchSettings& settings,
                           const SearchReport& report, const TextCodec& codec) {
-  if (hits->numberHits == 0) {
+  if (hits.empty()) {
     std::printf("   (no documents found)\n");
     return;
   }
-  printDocumentHits(*hits, settings, report, codec);
+  printDocumentHits(hits, settings, report, codec);
 }
 
 // Associations: a word knowledge base and a word associator made from a thesaurus let a search for
