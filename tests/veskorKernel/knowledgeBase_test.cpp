@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <span>
 #include <string>
 #include <thread>
@@ -240,6 +241,19 @@ TEST(KnowledgeBase, DocumentFrequencySettingsAndEntryCount) {
   EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "ROTE"), -1);
   EXPECT_RAISES(knowledgeBase_getDocumentFrequency(nullptr, "x"), 20, 1,
                 "pThis == NULL in knowledgeBase_getDocumentFrequency");
+  // Every feature once, with the entries that have it: what the document frequency counts.
+  knowledgeBase_addEntry(kb.get(), "f?1", "Haus Haus Burg", nullptr, 0.0);
+  knowledgeBase_deleteEntry(kb.get(), "e?1", 2);
+  std::map<std::string, std::vector<int32_t>> features;
+  knowledgeBase_forEachFeature(kb.get(), [&](const char* feature, std::span<const int32_t> entries) {
+    EXPECT_TRUE(features.emplace(feature, std::vector<int32_t>(entries.begin(), entries.end())).second)
+        << feature;
+  });
+  EXPECT_EQ(features,
+            (std::map<std::string, std::vector<int32_t>>{{"BURG", {1}}, {"DAS", {0}}, {"HAUS", {0, 1}}}));
+  EXPECT_FALSE(knowledgeBase_isValidEntry(kb.get(), 0));  // deleted, still in the sets
+  EXPECT_TRUE(knowledgeBase_isValidEntry(kb.get(), 1));
+  EXPECT_FALSE(knowledgeBase_isValidEntry(kb.get(), 2));
 
   knowledgeBaseSettings documents = knowledgeBase_getSettings(kb.get());
   EXPECT_EQ(documents.language, 1);
