@@ -1,13 +1,13 @@
-#include "veskorKernel/featureText.h"
+#include "veskorText/featureText.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 
 #include "orlBasics/orlText.h"
-#include "veskorKernel/featureKey.h"
+#include "veskorText/featureKey.h"
 
-namespace veskorKernel {
+namespace veskorText {
 
 void cutTuples(std::string_view text, FeatureViews& out) {
   std::size_t length = text.size();
@@ -76,4 +76,4 @@ void removeDoubleFeatures(FeatureViews& features) {
   features.swap(tSurvivors);
 }
 
-}  // namespace veskorKernel
+}  // namespace veskorText

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "kazlib/hash.h"
-#include "orlBasics/vector.h"
+#include "veskorText/sentenceWord.h"
 
-// Appends the sentenceWord elements made from the token (its sentence-ending character already
+// Appends the words made from the token (its sentence-ending character already
 // removed). The last piece of the token carries endCharacter; all others carry 0. Works on views
 // of the token, so a token of any length is handled without copies of bounded buffers.
-void prepareWord(vector* words, const hash_t* abbreviationList, std::string_view token, int32_t endCharacter);
+void prepareWord(sentenceWords& words, const hash_t* abbreviationList, std::string_view token,
+                 int32_t endCharacter);
 
 // The maximal runs of bytes other than the delimiter, in order (the text buffer's split rule).
 std::vector<std::string_view> splitRuns(std::string_view text, char delimiter);

@@ -1,10 +1,10 @@
-#include "veskorSearch/cleanWord.h"
+#include "veskorText/cleanWord.h"
 
 #include <string>
 
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/orlText.h"
-#include "veskorSearch/germanText.h"
+#include "veskorText/germanText.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "veskorSearch/textTokenReader.h"
+#include "veskorText/textTokenReader.h"
 
 #include "orlBasics/orlText.h"
 

@@ -2,8 +2,10 @@
 // carry no final full stop: callers strip it before the lookup.
 #pragma once
 
+#include <string_view>
+#include <vector>
+
 #include "kazlib/hash.h"
-#include "orlBasics/vector.h"
 
 // A new table of the 22 abbreviation -> expansion pairs; keys and expansions are static texts,
 // so hash_free releases everything.
@@ -16,13 +18,6 @@ const char* findAbbreviationExpansion(const hash_t* list, const char* word);
 // True when the word, or its German upper-cased copy, is a key of the list.
 bool isAbbreviation(const char* word, const hash_t* list);
 
-// A new vector of textBuffer* (free with textBufferVector_free): the expansion split at blanks
-// when the word is an abbreviation, otherwise one buffer holding the word.
-vector* expandAbbreviation(const hash_t* list, const char* word);
-
-// Frees every textBuffer* of the vector, then the vector; null is ignored.
-void textBufferVector_free(vector* buffers) noexcept;
-
-namespace orl {
-using TextBufferVectorPtr = Owned<vector, textBufferVector_free>;
-}
+// The expansion split at blanks when the token is an abbreviation, otherwise the token itself. The
+// pieces are views into the static expansion or into the token.
+std::vector<std::string_view> expandAbbreviation(const hash_t* list, std::string_view token);

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "orlBasics/orlException.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/cAPIAdd_preprocessText.h"
-#include "veskorSearch/sentenceWord.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/cAPIAdd_preprocessText.h"
+#include "veskorText/sentenceWord.h"
 
 namespace {
 
@@ -21,10 +21,8 @@ std::vector<Words> sentences(const std::string& text) {
   textTokenReader reader = textTokenReader_make(text.c_str(), text.size(), sentenceTokenLength);
   std::vector<Words> result;
   while (!reader.atEnd) {
-    orl::SentenceWordVectorPtr words(getNextSentence(&reader, list.get()));
     Words sentence;
-    for (int32_t i = 0; i < vector_getNumberElements(words.get()); ++i) {
-      const sentenceWord& w = orl::vectorAt<sentenceWord>(words.get(), i);
+    for (const sentenceWord& w : getNextSentence(&reader, list.get())) {
       sentence.push_back(w.word + (w.flags == 0x200 ? "|" + std::string(1, char(w.endCharacter)) : ""));
     }
     sentence.push_back("@" + std::to_string(reader.tokenEnd));
@@ -73,7 +71,7 @@ TEST(TextPreprocessing, NullArgumentsRaiseInGroup300) {
   };
   EXPECT_EQ(messageOf([&] { getNextSentence(nullptr, list.get()); })
                 .rfind("300/1 pInputFile == NULL || pAbbreviationList == NULL in getNextSentence\nin file "
-                       "\"veskorSearch/cAPIAdd_preprocessText.cpp\" line ",
+                       "\"veskorText/cAPIAdd_preprocessText.cpp\" line ",
                        0),
             0u);
   EXPECT_EQ(

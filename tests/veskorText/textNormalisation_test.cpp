@@ -4,12 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/cleanWord.h"
-#include "veskorSearch/germanText.h"
-#include "veskorSearch/sentenceWord.h"
-#include "veskorSearch/textBuffer.h"
-#include "veskorSearch/wordPreparation.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/cleanWord.h"
+#include "veskorText/germanText.h"
+#include "veskorText/sentenceWord.h"
+#include "veskorText/wordPreparation.h"
 
 namespace {
 
@@ -18,11 +17,10 @@ using Words = std::vector<std::string>;
 // The prepared words, the last one suffixed with its ending character and flags when it has one.
 Words prepared(const std::string& token, int32_t endCharacter = 0) {
   orl::HashPtr list(createAbbreviationList());
-  orl::SentenceWordVectorPtr words(sentenceWordVector_create());
-  prepareWord(words.get(), list.get(), token, endCharacter);
+  sentenceWords words;
+  prepareWord(words, list.get(), token, endCharacter);
   Words result;
-  for (int32_t i = 0; i < vector_getNumberElements(words.get()); ++i) {
-    const sentenceWord& w = orl::vectorAt<sentenceWord>(words.get(), i);
+  for (const sentenceWord& w : words) {
     result.push_back(w.word);
     if (w.endCharacter != 0)
       result.back() += "|" + std::string(1, char(w.endCharacter)) + std::to_string(w.flags);
@@ -61,12 +59,12 @@ TEST(AbbreviationList, TwentyTwoCaseSensitiveKeysWithoutFullStops) {
   for (const char* word : {"usw.", "dr", "DR", "Haus", ""})
     EXPECT_FALSE(isAbbreviation(word, list.get())) << word;
 
-  orl::TextBufferVectorPtr expanded(expandAbbreviation(list.get(), "zHd"));
-  ASSERT_EQ(vector_getNumberElements(expanded.get()), 2);
-  EXPECT_STREQ(textBuffer_getString(orl::vectorAt<textBuffer*>(expanded.get(), 1)), "H\xE4nden");
-  orl::TextBufferVectorPtr plain(expandAbbreviation(list.get(), "Haus"));
-  ASSERT_EQ(vector_getNumberElements(plain.get()), 1);
-  EXPECT_STREQ(textBuffer_getString(orl::vectorAt<textBuffer*>(plain.get(), 0)), "Haus");
+  using Views = std::vector<std::string_view>;
+  EXPECT_EQ(expandAbbreviation(list.get(), "zHd"), (Views{"zu", "H\xE4nden"}));
+  std::string_view token = "Haus";
+  Views plain = expandAbbreviation(list.get(), token);
+  ASSERT_EQ(plain, (Views{"Haus"}));
+  EXPECT_EQ(plain[0].data(), token.data());  // the token itself, not a copy
 }
 
 TEST(WordPreparation, ExpansionHyphensEntitiesTrimmingAndTheWordTest) {

@@ -1,9 +1,9 @@
-#include "veskorSearch/abbreviationList.h"
+#include "veskorText/abbreviationList.h"
 
-#include <cstring>
+#include <string>
 
-#include "veskorSearch/germanText.h"
-#include "veskorSearch/textBuffer.h"
+#include "veskorText/germanText.h"
+#include "veskorText/wordPreparation.h"
 
 namespace {
 
@@ -64,24 +64,9 @@ bool isAbbreviation(const char* word, const hash_t* list) {
   return findAbbreviationExpansion(list, word) != nullptr;
 }
 
-vector* expandAbbreviation(const hash_t* list, const char* word) {
-  if (const char* expansion = findAbbreviationExpansion(list, word)) {
-    orl::TextBufferPtr whole(textBuffer_createFromString(expansion));
-    // The views keep the storage alive after the owner's own reference is dropped.
-    return textBuffer_split(whole.get(), " ");
+std::vector<std::string_view> expandAbbreviation(const hash_t* list, std::string_view token) {
+  if (const char* expansion = findAbbreviationExpansion(list, std::string(token).c_str())) {
+    return splitRuns(expansion, ' ');
   }
-  orl::TextBufferVectorPtr parts(vector_create(sizeof(textBuffer*), 1, 1));
-  orl::TextBufferPtr buffer(textBuffer_createFromString(word != nullptr ? word : ""));
-  textBuffer* element = buffer.get();
-  vector_appendElement(parts.get(), &element);
-  buffer.release();
-  return parts.release();
-}
-
-void textBufferVector_free(vector* buffers) noexcept {
-  if (buffers == nullptr) return;
-  for (int32_t i = vector_getNumberElements(buffers) - 1; i >= 0; --i) {
-    textBuffer_free(orl::vectorAt<textBuffer*>(buffers, i));
-  }
-  vector_free(buffers);
+  return {token};
 }

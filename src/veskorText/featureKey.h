@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace veskorKernel {
+namespace veskorText {
 
 inline constexpr uint64_t kHashedKeyTag = uint64_t{0xFF} << 56;
 
@@ -42,4 +42,4 @@ inline std::size_t featureSlot(uint64_t key, unsigned shift) {
   return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> shift);
 }
 
-}  // namespace veskorKernel
+}  // namespace veskorText

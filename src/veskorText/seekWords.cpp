@@ -1,4 +1,4 @@
-#include "veskorSearch/seekWords.h"
+#include "veskorText/seekWords.h"
 
 #include <string_view>
 #include <unordered_set>

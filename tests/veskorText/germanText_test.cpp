@@ -1,12 +1,22 @@
-#include "veskorKernel/languageDependend.h"
+#include "veskorText/germanText.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "kernelTestUtil.h"
+#include "orlBasics/orlMemory.h"
+#include "support/raises.h"
 
 namespace {
+
+using veskortest::messageHead;
+using veskortest::raisedBy;
+
+void expectNullRefused(const orl::Exception& e, const char* message) {
+  EXPECT_EQ(e.group(), 22);
+  EXPECT_EQ(e.code(), 1);
+  EXPECT_EQ(messageHead(e), message);
+}
 
 std::string codes(const char* text) {
   orl::OwnedText result(createPhonemeCodesGerman(text));
@@ -18,16 +28,16 @@ std::string upper(const char* text) {
   return result.get();
 }
 
-TEST(LanguageDependend, UpperCasingTouchesOnlyAsciiLettersAndUmlauts) {
+TEST(GermanText, UpperCasingTouchesOnlyAsciiLettersAndUmlauts) {
   EXPECT_EQ(upper("stra\xDF"
                   "e \xE4\xF6\xFC \xE9 abc-XYZ"),
             "STRA\xDF"
             "E \xC4\xD6\xDC \xE9 ABC-XYZ");
   EXPECT_EQ(upper(""), "");
-  EXPECT_RAISES(createUpperCaseGerman(nullptr), 22, 1, "pText == NULL in createUpperCaseGerman()");
+  expectNullRefused(raisedBy([] { createUpperCaseGerman(nullptr); }), "pText == NULL in createUpperCaseGerman()");
 }
 
-TEST(LanguageDependend, SpellingsOfOneSoundGetEqualCodes) {
+TEST(GermanText, SpellingsOfOneSoundGetEqualCodes) {
   for (const char* name : {"Maier", "Mayer", "Meier", "MEYER"})
     EXPECT_EQ(codes(name), "\x16\x0D\x08\x19") << name;
   EXPECT_EQ(codes("Schule"), "\x27\x0B\x18\x08");
@@ -39,7 +49,7 @@ TEST(LanguageDependend, SpellingsOfOneSoundGetEqualCodes) {
   EXPECT_EQ(codes("\xE9"), "\x01");
 }
 
-TEST(LanguageDependend, LongerRulesWinOverTheirPrefixes) {
+TEST(GermanText, LongerRulesWinOverTheirPrefixes) {
   // SCH before S and CH; OEH before OE; ZZ and TZ before Z; digits and punctuation rows.
   EXPECT_EQ(codes("sch"), "\x27");
   EXPECT_EQ(codes("s ch"), "\x07\x21\x0E");
@@ -49,7 +59,8 @@ TEST(LanguageDependend, LongerRulesWinOverTheirPrefixes) {
   EXPECT_EQ(codes("_-<>. 09"), "\x1E\x33\x1F\x20\x28\x21\x29\x32");
   EXPECT_EQ(codes("quakw"), "\x10\x06\x10");  // QU, A, KW
   EXPECT_EQ(codes(""), "");
-  EXPECT_RAISES(createPhonemeCodesGerman(nullptr), 22, 1, "pText == NULL in createPhonemeCodesGerman()");
+  expectNullRefused(raisedBy([] { createPhonemeCodesGerman(nullptr); }),
+                    "pText == NULL in createPhonemeCodesGerman()");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace veskorKernel {
+namespace veskorText {
 
 using FeatureViews = std::vector<std::string_view>;
 
@@ -16,4 +16,4 @@ void cutWords(std::string_view text, FeatureViews& out);
 // Drops repeated features, keeping the last of equal ones in its place.
 void removeDoubleFeatures(FeatureViews& features);
 
-}  // namespace veskorKernel
+}  // namespace veskorText

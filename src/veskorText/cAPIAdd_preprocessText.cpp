@@ -1,13 +1,14 @@
-#include "veskorSearch/cAPIAdd_preprocessText.h"
+#include "veskorText/cAPIAdd_preprocessText.h"
 
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/sentenceWord.h"
-#include "veskorSearch/wordPreparation.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/sentenceWord.h"
+#include "veskorText/wordPreparation.h"
 
 namespace {
 
@@ -29,35 +30,37 @@ int32_t takeSentenceEnd(std::string_view& token, const hash_t* abbreviationList)
 
 }  // namespace
 
-vector* getNextSentence(textTokenReader* pInputFile, const hash_t* pAbbreviationList) {
+sentenceWords getNextSentence(textTokenReader* pInputFile, const hash_t* pAbbreviationList) {
   if (pInputFile == nullptr || pAbbreviationList == nullptr) {
-    ORL_RAISE(300, 1, "pInputFile == NULL || pAbbreviationList == NULL in getNextSentence");
+    ORL_RAISE(orl::errorGroup::textPreparation, 1,
+              "pInputFile == NULL || pAbbreviationList == NULL in getNextSentence");
   }
-  orl::SentenceWordVectorPtr words(sentenceWordVector_create());
+  sentenceWords words;
   bool sentenceEnded = false;
   std::string_view token;
   while (!pInputFile->atEnd && !sentenceEnded && textTokenReader_next(pInputFile, &token)) {
     int32_t endCharacter = takeSentenceEnd(token, pAbbreviationList);
     sentenceEnded = endCharacter != 0;
-    prepareWord(words.get(), pAbbreviationList, token, endCharacter);
+    prepareWord(words, pAbbreviationList, token, endCharacter);
   }
-  return words.release();
+  return words;
 }
 
 char* cAPIAdd_preprocessText(const char* pEntry, const hash_t* pAbbreviationList) {
   if (pEntry == nullptr || pAbbreviationList == nullptr) {
-    ORL_RAISE(300, 1, "pEntry == NULL || pAbbreviationList == NULL in cAPIAdd_preprocessText");
+    ORL_RAISE(orl::errorGroup::textPreparation, 1,
+              "pEntry == NULL || pAbbreviationList == NULL in cAPIAdd_preprocessText");
   }
-  orl::SentenceWordVectorPtr words(sentenceWordVector_create());
+  sentenceWords words;
   textTokenReader reader = textTokenReader_make(pEntry, std::strlen(pEntry), std::strlen(pEntry));
   std::string_view token;
   while (textTokenReader_next(&reader, &token)) {
     if (std::strchr("!,.:;?", token.back()) != nullptr) token.remove_suffix(1);
-    prepareWord(words.get(), pAbbreviationList, token, 0);
+    prepareWord(words, pAbbreviationList, token, 0);
   }
   std::string text;
-  for (int32_t i = 0; i < vector_getNumberElements(words.get()); ++i) {
-    text += orl::vectorAt<sentenceWord>(words.get(), i).word;
+  for (const sentenceWord& word : words) {
+    text += word.word;
     text += ' ';
   }
   return orlStrdup(text.c_str());

@@ -1,8 +1,8 @@
-#include "veskorSearch/wordPreparation.h"
+#include "veskorText/wordPreparation.h"
 
 #include "orlBasics/orlText.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/sentenceWord.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/sentenceWord.h"
 
 namespace {
 
@@ -62,15 +62,15 @@ bool isTrimmedByte(char c) {
   return orlIsPunct(byte) || byte == 0xAB || byte == 0xBB;
 }
 
-void appendIfWord(vector* words, std::string_view piece, int32_t endCharacter) {
+void appendIfWord(sentenceWords& words, std::string_view piece, int32_t endCharacter) {
   std::string word = replaceHtmlEntities(std::string(piece));
   std::string_view trimmed = trimPunctuation(word);
   if (!isUsableWord(trimmed)) return;
-  sentenceWordVector_append(words, std::string(trimmed).c_str(), endCharacter);
+  words.emplace_back(trimmed, endCharacter);
 }
 
 // A hyphenated part gives the joined form first, then its pieces from last to first.
-void appendPart(vector* words, std::string_view part, int32_t endCharacter) {
+void appendPart(sentenceWords& words, std::string_view part, int32_t endCharacter) {
   std::vector<std::string_view> pieces = splitRuns(part, '-');
   if (pieces.size() > 1) {
     std::string joined;
@@ -118,10 +118,9 @@ std::vector<std::string_view> splitRuns(std::string_view text, char delimiter) {
   return runs;
 }
 
-void prepareWord(vector* words, const hash_t* abbreviationList, std::string_view token,
+void prepareWord(sentenceWords& words, const hash_t* abbreviationList, std::string_view token,
                  int32_t endCharacter) {
-  const char* expansion = findAbbreviationExpansion(abbreviationList, std::string(token).c_str());
-  std::vector<std::string_view> parts = expansion != nullptr ? splitRuns(expansion, ' ') : std::vector{token};
+  std::vector<std::string_view> parts = expandAbbreviation(abbreviationList, token);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     appendPart(words, parts[i], i + 1 == parts.size() ? endCharacter : 0);
   }
