@@ -63,8 +63,7 @@ extern "C" VESKOR_EXPORT int veskorAddEntry(int connectionID, const char* pWKBNa
                 "error: pEntryText == NULL in veskorAddEntry()");
     }
     akbAndWkb kbs = accessAKBAndWKB(call, pWKBName, pAKBName);
-    orl::HashPtr abbreviations(createAbbreviationList());
-    addOneEntry(kbs, abbreviations.get(), pPrimaryKey, pEntryText);
+    addOneEntry(kbs, sharedAbbreviationList(), pPrimaryKey, pEntryText);
   });
 }
 
@@ -86,7 +85,7 @@ extern "C" VESKOR_EXPORT int veskorAddEntries(int connectionID, const char* pWKB
                 "error: pPrimaryKeys == NULL || pEntryTexts == NULL in veskorAddEntries()");
     }
     akbAndWkb kbs = accessAKBAndWKB(call, pWKBName, pAKBName);
-    orl::HashPtr abbreviations(createAbbreviationList());
+    const hash_t* abbreviations = sharedAbbreviationList();
     for (int i = 0; i < pNumberEntries; ++i) {
       // Set before the entry is tried: whatever fails from here on concerns entry i.
       if (pFailedIndex != nullptr) *pFailedIndex = i;
@@ -98,7 +97,7 @@ extern "C" VESKOR_EXPORT int veskorAddEntries(int connectionID, const char* pWKB
         ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
                   "error: pEntryTexts[", i, "] == NULL in veskorAddEntries()");
       }
-      addOneEntry(kbs, abbreviations.get(), pPrimaryKeys[i], pEntryTexts[i]);
+      addOneEntry(kbs, abbreviations, pPrimaryKeys[i], pEntryTexts[i]);
     }
     if (pFailedIndex != nullptr) *pFailedIndex = -1;
   });

@@ -60,6 +60,12 @@ hash_t* createAbbreviationList() {
   return list.release();
 }
 
+const hash_t* sharedAbbreviationList() {
+  // A failed first build raises and is tried again by the next caller.
+  static const orl::HashPtr list(createAbbreviationList());
+  return list.get();
+}
+
 bool isAbbreviation(const char* word, const hash_t* list) {
   return findAbbreviationExpansion(list, word) != nullptr;
 }
