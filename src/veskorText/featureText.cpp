@@ -48,7 +48,12 @@ struct SeenTable {
   uint32_t round = 0;
 };
 
-thread_local SeenTable tSeen;
+// Through a call: where the compiler sees the thread-local itself, it recomputes its address (a
+// call into the dynamic loader) at uses all over the loop.
+[[gnu::noinline]] SeenTable& seenTable() {
+  thread_local SeenTable tSeen;
+  return tSeen;
+}
 
 }  // namespace
 
@@ -57,7 +62,7 @@ void removeDoubleFeatures(FeatureViews& features) {
   if (n < 2) return;
   unsigned bits = static_cast<unsigned>(std::bit_width(n * 2 - 1));
   std::size_t mask = (std::size_t{1} << bits) - 1;
-  SeenTable& table = tSeen;  // the thread-local looked up once, not per feature
+  SeenTable& table = seenTable();
   if (table.slots.size() < mask + 1 || ++table.round == 0) {
     table.slots.assign(std::max(table.slots.size(), mask + 1), SeenSlot{0, 0, 0});
     table.round = 1;

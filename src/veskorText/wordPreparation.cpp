@@ -67,7 +67,7 @@ bool isTrimmedByte(char c) {
 void appendIfWord(sentenceWords& words, std::string_view piece, int32_t endCharacter) {
   // Every entity starts with "&": a piece without one is taken as it is, without a copy.
   std::string word;
-  if (piece.find('&') != std::string_view::npos) {
+  if (std::memchr(piece.data(), '&', piece.size()) != nullptr) {
     word = replaceHtmlEntities(std::string(piece));
     piece = word;
   }
@@ -78,7 +78,7 @@ void appendIfWord(sentenceWords& words, std::string_view piece, int32_t endChara
 
 // A hyphenated part gives the joined form first, then its pieces from last to first.
 void appendPart(sentenceWords& words, std::string_view part, int32_t endCharacter) {
-  if (part.find('-') == std::string_view::npos) {  // one piece, nothing to join
+  if (std::memchr(part.data(), '-', part.size()) == nullptr) {  // one piece, nothing to join
     if (!part.empty()) appendIfWord(words, part, endCharacter);
     return;
   }
