@@ -338,6 +338,15 @@ char* stream_readChars(orlStream* pThis, int32_t pLength) {
   return static_cast<char*>(readBlock(pThis, pLength, 1, "stream_readString"));
 }
 
+void stream_readCharsInto(orlStream* pThis, int32_t pLength, char* pBuffer) {
+  if (pThis == nullptr || pLength < 0 || pBuffer == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pLength < 0 in stream_readString");
+  if (pLength > stream_remainingBytes(pThis)) shortRead(consumeRest(pThis), pLength, "stream_readString");
+  std::size_t got = readBytes(pThis, pBuffer, static_cast<std::size_t>(pLength));
+  if (got != static_cast<std::size_t>(pLength)) shortRead(static_cast<int64_t>(got), pLength, "stream_readString");
+  pBuffer[pLength] = 0;
+}
+
 int64_t stream_remainingBytes(const orlStream* pThis) {
   if (pThis == nullptr || !pThis->input) return 0;
   return pThis->size - pThis->position;
