@@ -176,6 +176,17 @@ class veskorCorpus {
     return keys;
   }
 
+  ranking findWithOptions(const std::string& text, int rankingOption) const {
+    veskorDocumentSearchOptions options{rankingOption};
+    veskorTextDocumentSearchHits* hits =
+        veskorFindDocumentWithOptions(connection_, "words", "docs", nullptr, kDepth, 0, 0, text.c_str(), &options);
+    if (hits == nullptr) throw std::runtime_error("veskorFindDocumentWithOptions failed on \"" + text + "\"");
+    ranking keys;
+    for (int i = 0; i < hits->numberHits; ++i) keys.emplace_back(hits->hits[i].primaryKey);
+    veskorFreeTextDocumentSearchHits(connection_, hits);
+    return keys;
+  }
+
  private:
   int connection_ = -1;
 };
@@ -356,6 +367,9 @@ int run(int argc, char** argv) {
   engines.push_back({"Veskor documented", [&](const std::string& text) {
                        if (dump != nullptr) std::fprintf(dump, "%s\n", text.c_str());
                        return veskor.findDocumented(text, dump);
+                     }, {}, {}});
+  engines.push_back({"Veskor length-aware", [&](const std::string& text) {
+                       return veskor.findWithOptions(text, VESKOR_RANKING_LENGTH_AWARE);
                      }, {}, {}});
 #ifdef VESKOR_BENCH_XAPIAN
   auto start = clock_type::now();

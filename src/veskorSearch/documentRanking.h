@@ -10,6 +10,11 @@
 #include "veskorSearch/parseSentenceKey.h"
 #include "veskorSearch/sentenceHits.h"
 
+// How documents are ranked: the documented ranking merges sentence scores per document; the
+// length-aware one weighs matched words by document frequency and normalises by document length
+// (lengthAwareRanking.h).
+enum class documentRanking { documented, lengthAware };
+
 struct documentHit {
   float score;
   std::vector<wordScore> wordScores;  // the best contribution per seek word over the sentences

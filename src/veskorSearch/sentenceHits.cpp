@@ -34,7 +34,7 @@ void sentenceHitCollector::add(const knowledgeBaseHit& hit, float candidateScore
   auto contribution = static_cast<float>(candidateScore * hit.confidence / numberLists_);
   std::size_t position = positionOf(hit);
   if (position == hits_.size()) {
-    hits_.push_back({hit.primaryKey, contribution, {{wordIndex, contribution}}, hit.text});
+    hits_.push_back({hit.primaryKey, contribution, {{wordIndex, contribution}}, hit.text, hit.index});
     return;
   }
   sentenceHit& sentence = hits_[position];
@@ -50,8 +50,10 @@ void sentenceHitCollector::add(const knowledgeBaseHit& hit, float candidateScore
   sentence.score += contribution;
 }
 
-std::vector<sentenceHit> sentenceHitCollector::finish() {
-  for (sentenceHit& hit : hits_) correctScore(hit);
+std::vector<sentenceHit> sentenceHitCollector::finish(bool corrected) {
+  if (corrected) {
+    for (sentenceHit& hit : hits_) correctScore(hit);
+  }
   byIndex_.clear();
   byKey_.clear();
   return std::move(hits_);

@@ -23,6 +23,7 @@ struct sentenceHit {
   std::vector<wordScore> wordScores;  // one per seek word that contributed
   // The stored text of the entry first met under the key (null when the AKB keeps none); valid as the key.
   const char* text = nullptr;
+  int32_t index = -1;  // the entry first met under the key
 };
 
 // Collects candidate hits in search order. Each seek word contributes its best hit once per
@@ -32,9 +33,9 @@ class sentenceHitCollector {
   explicit sentenceHitCollector(int32_t numberCandidateLists) : numberLists_(numberCandidateLists) {}
   // A hit of knowledgeBase_findEach: its key must stay valid until the sentences are used.
   void add(const knowledgeBaseHit& hit, float candidateScore, int32_t wordIndex);
-  // The sentences in the order their keys were first met, with the scores corrected for the
-  // number of words that matched.
-  std::vector<sentenceHit> finish();
+  // The sentences in the order their keys were first met; corrected, their scores are lowered
+  // for several words matching with low scores (the documented ranking), else left as summed.
+  std::vector<sentenceHit> finish(bool corrected = true);
 
  private:
   std::size_t positionOf(const knowledgeBaseHit& hit);
