@@ -74,11 +74,12 @@ class Record {
   PyObject* object_;
 };
 
-PyObject* sentences(const veskorDocumentSearchHit& document) {
+template <class DocumentHit>
+PyObject* sentences(const DocumentHit& document) {
   const int count = document.sentenceHits != nullptr ? document.numberSentenceHits : 0;
   py::tuple tuple(count);
   for (int i = 0; i < count; ++i) {
-    const veskorSentenceSearchHit& hit = document.sentenceHits[i];
+    const auto& hit = document.sentenceHits[i];
     Record sentence(gSentenceType);
     sentence.set(0, PyLong_FromLong(hit.offset));
     sentence.set(1, PyLong_FromLong(hit.length));
@@ -115,11 +116,12 @@ py::list entryHits(const veskorSearchHits& hits) {
   return list;
 }
 
-py::list documentHits(const veskorDocumentSearchHits& hits) {
+template <class List>
+py::list documentHitsOf(const List& hits) {
   const int count = hits.hits != nullptr ? hits.numberHits : 0;
   py::list list(count);
   for (int i = 0; i < count; ++i) {
-    const veskorDocumentSearchHit& document = hits.hits[i];
+    const auto& document = hits.hits[i];
     Record hit(gDocumentHitType);
     hit.set(0, fromLatin1(document.primaryKey).release().ptr());
     hit.set(1, PyFloat_FromDouble(document.confidence));
@@ -128,5 +130,8 @@ py::list documentHits(const veskorDocumentSearchHits& hits) {
   }
   return list;
 }
+
+py::list documentHits(const veskorDocumentSearchHits& hits) { return documentHitsOf(hits); }
+py::list documentHits(const veskorTextDocumentSearchHits& hits) { return documentHitsOf(hits); }
 
 }  // namespace veskorpy

@@ -6,6 +6,7 @@
 
 #include <pybind11/pybind11.h>
 #include <veskor/veskorAPI.h>
+#include <veskor/veskorExt.h>
 
 namespace veskorpy {
 
@@ -15,5 +16,7 @@ void defineResultTypes(pybind11::module_& module);
 // The engine's lists as Python lists, best first.
 pybind11::list entryHits(const veskorSearchHits& hits);
 pybind11::list documentHits(const veskorDocumentSearchHits& hits);
+// The lists of a search with options; their stored texts are left out as in the lists above.
+pybind11::list documentHits(const veskorTextDocumentSearchHits& hits);
 
 }  // namespace veskorpy

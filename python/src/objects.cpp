@@ -95,6 +95,17 @@ struct DocumentHitsFree {
   int connection;
   void operator()(veskorDocumentSearchHits* hits) const { veskorFreeDocumentSearchHits(connection, hits); }
 };
+struct TextDocumentHitsFree {
+  int connection;
+  void operator()(veskorTextDocumentSearchHits* hits) const { veskorFreeTextDocumentSearchHits(connection, hits); }
+};
+
+// The hits of a search with options (another ranking than the documented one).
+py::list rankedDocumentHits(int id, const std::pair<veskorTextDocumentSearchHits*, int>& found) {
+  if (found.first == nullptr) raiseEngineError(id, found.second);
+  std::unique_ptr<veskorTextDocumentSearchHits, TextDocumentHitsFree> owned(found.first, TextDocumentHitsFree{id});
+  return documentHits(*found.first);
+}
 
 // Runs a find function without the GIL; null comes back with the thread's latest status.
 template <class List, class Find>
@@ -329,12 +340,19 @@ py::list KnowledgeBase::find(py::handle seekText, py::handle n, py::handle words
 }
 
 py::list KnowledgeBase::findDocuments(py::handle seekText, py::handle n, py::handle words,
-                                      py::handle associator, int associationMode, int splitCompounds) {
+                                      py::handle associator, int associationMode, int splitCompounds, int ranking) {
   const int id = use();
   const EngineText query = text(seekText, "text");
   const int hits = numberOfHits(n);
   const char* wkb = nameOf<KnowledgeBase>(words, "words", false);
   const char* wa = nameOf<WordAssociator>(associator, "associator", true);
+  if (ranking != VESKOR_RANKING_DOCUMENTED) {
+    const veskorDocumentSearchOptions options{ranking};
+    return rankedDocumentHits(id, runFind<veskorTextDocumentSearchHits>(id, [&] {
+                                return veskorFindDocumentWithOptions(id, wkb, name().c_str(), wa, hits, associationMode,
+                                                                     splitCompounds, query.c_str(), &options);
+                              }));
+  }
   const auto [list, status] = runFind<veskorDocumentSearchHits>(id, [&] {
     return veskorFindDocument(id, wkb, name().c_str(), wa, hits, associationMode, splitCompounds, query.c_str());
   });
@@ -343,11 +361,18 @@ py::list KnowledgeBase::findDocuments(py::handle seekText, py::handle n, py::han
   return documentHits(*list);
 }
 
-py::list KnowledgeBase::compare(py::handle documentText, py::handle n, py::handle words) {
+py::list KnowledgeBase::compare(py::handle documentText, py::handle n, py::handle words, int ranking) {
   const int id = use();
   const EngineText document = text(documentText, "text");
   const int hits = numberOfHits(n);
   const char* wkb = nameOf<KnowledgeBase>(words, "words", false);
+  if (ranking != VESKOR_RANKING_DOCUMENTED) {
+    const veskorDocumentSearchOptions options{ranking};
+    return rankedDocumentHits(id, runFind<veskorTextDocumentSearchHits>(id, [&] {
+                                return veskorCompareDocumentWithOptions(id, wkb, name().c_str(), hits, document.c_str(),
+                                                                        &options);
+                              }));
+  }
   const auto [list, status] = runFind<veskorDocumentSearchHits>(
       id, [&] { return veskorCompareDocument(id, wkb, name().c_str(), hits, document.c_str()); });
   if (list == nullptr) raiseEngineError(id, status);
