@@ -67,7 +67,7 @@ void Engine::check(int status) const {
 }
 
 void Engine::fail(int status) const {
-  throw Failure(exitCodeForStatus(status), describe(status));
+  throw EngineFailure(exitCodeForStatus(status), status, describe(status));
 }
 
 void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind, KbExtras extras) {
