@@ -155,6 +155,8 @@ void build(const GlobalOptions& options, const BuildArguments& args) {
     if (s == 0) manifest.settings = {info.language, info.encoding, info.entryInformation, info.featureType};
     manifest.shards.push_back({name, info.numberEntries, documents ? shardDocuments : -1});
   }
+  // Bad lines after the last entry line are reported (or end a strict build) all the same.
+  while (reader.next(key, text)) throw Failure(exitEngine, inputName + ": changed while the shards were built");
   if (words) words->save();
   progress.finish();
   try {
