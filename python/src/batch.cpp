@@ -96,6 +96,11 @@ py::list findMany(py::handle kbs, py::handle queries, py::handle n, py::handle w
     try {
       holders.push_back(py::reinterpret_borrow<py::object>(query));
       texts.push_back(bases.front()->text(query, "query"));
+    } catch (py::builtin_exception& raised) {
+      raised.set_error();
+      py::error_already_set error;
+      addNote(error, "while reading query " + std::to_string(texts.size()));
+      throw error;
     } catch (py::error_already_set& error) {
       addNote(error, "while reading query " + std::to_string(texts.size()));
       throw;

@@ -35,6 +35,7 @@ __all__ = ["match"]
 # Per worker process: what its tasks opened, by absolute path, kept open for later tasks.
 _opened: Dict[Tuple[str, Optional[str]], Union[KnowledgeBase, ShardedKnowledgeBase, Tuple]] = {}
 _opened_lock = threading.Lock()
+_opens = 0  # files opened by this process's tasks
 
 
 def _knowledge_base(path: str):
@@ -48,6 +49,7 @@ def _knowledge_base(path: str):
         if kb is None or kb.closed:
             kb = open_sharded(path) if is_sharded(path) else open_kb(path)
             _opened[key] = kb
+            _count_open()
         return kb
 
 
@@ -61,13 +63,19 @@ def _shard(path: str, words: Optional[str]):
         if pair is None or pair[0].closed:
             pair = (open_kb(path), open_kb(words) if words else None)
             _opened[key] = pair
+            _count_open()
         return pair
 
 
-def _opened_paths() -> List[str]:
-    """The files this process keeps open (for tests and diagnostics)."""
+def _count_open() -> None:
+    global _opens
+    _opens += 1
+
+
+def _opened_paths() -> Tuple[List[str], int]:
+    """The files this process keeps open, and how many opens its tasks made (for diagnostics)."""
     with _opened_lock:
-        return sorted(path for path, _ in _opened)
+        return sorted(path for path, _ in _opened), _opens
 
 
 def _search(queries, path: str, n: int) -> List[List[Hit]]:
@@ -97,7 +105,7 @@ def _merge_series(part, n: int, *answers):
 
 
 def match(queries: Any, kb: Union[str, os.PathLike], n: int = 10, client: Any = None, *, scatter: bool = False,
-          partition_size: Optional[int] = None):
+          partition_size: Optional[int] = None, timeout: Optional[float] = None):
     """Searches every query in the knowledge base at path kb (a file or a sharded directory).
 
     queries: a Dask bag of texts, a Dask Series (a DataFrame column) of texts, or a sequence of
@@ -112,6 +120,9 @@ def match(queries: Any, kb: Union[str, os.PathLike], n: int = 10, client: Any = 
     scatter: kb must be a sharded directory; shard s is searched only on worker s mod W (of the
     W workers, in address order), and each worker keeps open only its shards. A worker that
     leaves the cluster takes its shards' tasks with it: they wait for it.
+
+    timeout: seconds to wait for the results of a sequence before ``TimeoutError`` (None: no
+    limit); a collection's results are waited for where it is computed.
     """
     path = os.path.abspath(os.fsdecode(kb))
     if not isinstance(n, int) or isinstance(n, bool):
@@ -120,7 +131,7 @@ def match(queries: Any, kb: Union[str, os.PathLike], n: int = 10, client: Any = 
         raise ValueError(f"n must be 1 to {_core.MAX_HITS}, not {n}")
     kind = _collection_kind(queries)
     if scatter:
-        return _scatter_gather(queries, kind, path, n, _client(client), partition_size)
+        return _scatter_gather(queries, kind, path, n, _client(client), partition_size, timeout)
     if kind == "bag":
         return queries.map_partitions(_search, path, n)
     if kind == "series":
@@ -128,6 +139,15 @@ def match(queries: Any, kb: Union[str, os.PathLike], n: int = 10, client: Any = 
     client = _client(client)
     chunks = _chunks(queries, client, partition_size)
     futures = client.map(_search, chunks, path=path, n=n, pure=False)
+    return _gathered(client, futures, timeout)
+
+
+def _gathered(client, futures, timeout: Optional[float]) -> List[List[Hit]]:
+    """The results of the futures' parts, concatenated in order."""
+    if timeout is not None:
+        from distributed import wait
+
+        wait(futures, timeout=timeout)
     return [hits for part in client.gather(futures) for hits in part]
 
 
@@ -169,7 +189,8 @@ def _chunks(queries: Sequence, client, partition_size: Optional[int]) -> List[li
     return [values[i:i + partition_size] for i in range(0, len(values), partition_size)]
 
 
-def _scatter_gather(queries, kind: str, path: str, n: int, client, partition_size: Optional[int]):
+def _scatter_gather(queries, kind: str, path: str, n: int, client, partition_size: Optional[int],
+                    timeout: Optional[float]):
     if not is_sharded(path):
         raise ValueError(f"{path}: scatter=True needs a sharded knowledge base (a directory with manifest.json)")
     manifest = _core.read_shard_manifest(path)
@@ -195,7 +216,7 @@ def _scatter_gather(queries, kind: str, path: str, n: int, client, partition_siz
         else:
             merged.append(client.submit(_merge, n, *answers, pure=False))
     if kind == "sequence":
-        return [hits for part in client.gather(merged) for hits in part]
+        return _gathered(client, merged, timeout)
     import dask
 
     if kind == "bag":
