@@ -1,4 +1,5 @@
-# Entry points: make demo | make build | make test | make test-sanitize | make test-tsan | make bench
+# Entry points: make demo | make build | make test | make test-sanitize | make test-tsan | make check-threads
+# | make bench
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
@@ -31,6 +32,12 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -R 'Concurrency\.' --no-tests=error
+
+# Clang's thread-safety analysis of the lock annotations: a syntax-only pass over the sources.
+.PHONY: check-threads
+check-threads:
+	scripts/install-deps --threads
+	JOBS=$(JOBS) scripts/check-threads
 
 clean:
 	rm -rf build build-asan build-tsan

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 
 struct orlStream {
@@ -25,7 +26,7 @@ struct orlStream {
 
 namespace {
 
-constexpr int32_t kGroup = 5000;
+constexpr int32_t kGroup = orl::errorGroup::stream;
 thread_local int64_t tWriteBudget = -1;
 
 // Writes at most the bytes the test hook still allows; returns the number written.

@@ -5,12 +5,13 @@
 #include <cstring>
 #include <string>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlIO.h"
 
 namespace {
 
-constexpr int32_t kGroup = 16;
+constexpr int32_t kGroup = orl::errorGroup::wordAssociator;
 constexpr int32_t kFormatVersion = 1;
 constexpr int32_t kWordVectorStep = 1000;
 
@@ -177,18 +178,18 @@ void wordAssociator_checkNetworkStatus(int32_t pStatus, int32_t pLine) {
     case kAnnOk:
       return;
     case kAnnCannotOpen:
-      ORL_RAISE(5000, 6, pStatus,
+      ORL_RAISE(orl::errorGroup::stream, 6, pStatus,
                 ":Datei kann nicht ge\xF6"
                 "ffnet werden in wordAssociator:",
                 pLine);
     case kAnnWriteError:
-      ORL_RAISE(5000, 3, pStatus, ":Schreibfehler in wordAssociator:", pLine);
+      ORL_RAISE(orl::errorGroup::stream, 3, pStatus, ":Schreibfehler in wordAssociator:", pLine);
     case kAnnReadError:
-      ORL_RAISE(5000, 4, pStatus, ":Lesefehler in wordAssociator:", pLine);
+      ORL_RAISE(orl::errorGroup::stream, 4, pStatus, ":Lesefehler in wordAssociator:", pLine);
     case kAnnGeneralFailure:
     case kNciOutOfMemory:
     case kAnnOutOfMemory:
-      ORL_RAISE(1, 1, pStatus, ":Kein Speicher mehr in wordAssociator:", pLine);
+      ORL_RAISE(orl::errorGroup::memory, 1, pStatus, ":Kein Speicher mehr in wordAssociator:", pLine);
     default:
       ORL_RAISE(kGroup, 2, pStatus, ":Allgemeiner Fehler in wordAssociator:", pLine);
   }

@@ -7,13 +7,14 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlIO.h"
 #include "veskorANN/wordAssociator.h"
 
 namespace {
 
-constexpr int32_t kGroup = 16;
+constexpr int32_t kGroup = orl::errorGroup::wordAssociator;
 constexpr int32_t kFormatVersion = 1;
 constexpr int32_t kTooManyWords = 10;
 // Excitatory, input w * a * a: a link's input grows with the square of the sender's activity, so

@@ -7,12 +7,13 @@
 #include <memory>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "veskorANN/wordAssociator.h"
 
 namespace {
 
-constexpr int32_t kGroup = 16;
+constexpr int32_t kGroup = orl::errorGroup::wordAssociator;
 constexpr int32_t kDefaultIterations = 100;
 constexpr int32_t kMaximumIterations = 100;
 constexpr int32_t kResultLength = 1000;

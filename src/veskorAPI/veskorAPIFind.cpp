@@ -11,7 +11,7 @@
 #include "veskorAPI/textHitLists.h"
 #include "veskorAPI/veskorAPIInternal.h"
 #include "veskorKernel/knowledgeBase.h"
-#include "veskorSearch/germanText.h"
+#include "veskorText/germanText.h"
 #include "veskorSearch/kbase_findinfo.h"
 #include "veskorSearch/kbase_seekAndSort.h"
 

@@ -5,11 +5,19 @@
 
 namespace {
 
-int kindOf(const knowledgeBase* kb) {
-  if (kb->featureType == knowledgeBase_featureTypeWords) return VESKOR_KB_KIND_DOCUMENTS;
-  if (kb->featureType != knowledgeBase_featureTypeTuples) return VESKOR_KB_KIND_OTHER;
-  return (kb->entryInformation & VESKOR_ENTRY_FEATURES_REQUIRED) != 0 ? VESKOR_KB_KIND_WORDS
-                                                                      : VESKOR_KB_KIND_ENTRIES;
+// The flags callers read are the kernel's own.
+static_assert(VESKOR_ENCODING_PHONETIC == static_cast<int>(kbEncoding::phonemeCodes));
+static_assert(VESKOR_ENCODING_UPPER_CASE == static_cast<int>(kbEncoding::upperCasing));
+static_assert(VESKOR_ENCODING_FRAMED == static_cast<int>(kbEncoding::framing));
+static_assert(VESKOR_ENTRY_TEXT_STORED == static_cast<int>(kbEntryInformation::textStored));
+static_assert(VESKOR_ENTRY_KEY_REQUIRED == static_cast<int>(kbEntryInformation::keyRequired));
+static_assert(VESKOR_ENTRY_VALUE_REQUIRED == static_cast<int>(kbEntryInformation::valueInUnitRange));
+static_assert(VESKOR_ENTRY_FEATURES_REQUIRED == static_cast<int>(kbEntryInformation::featureBlockRequired));
+
+int kindOf(const knowledgeBaseSettings& settings) {
+  if (settings.featureType == knowledgeBase_featureTypeWords) return VESKOR_KB_KIND_DOCUMENTS;
+  if (settings.featureType != knowledgeBase_featureTypeTuples) return VESKOR_KB_KIND_OTHER;
+  return settings.has(kbEntryInformation::featureBlockRequired) ? VESKOR_KB_KIND_WORDS : VESKOR_KB_KIND_ENTRIES;
 }
 
 }  // namespace
@@ -25,7 +33,8 @@ extern "C" VESKOR_EXPORT int veskorGetKBInfo(int connectionID, const char* pKBNa
                 "error: pInfo == NULL in veskorGetKBInfo()");
     }
     const auto* kb = call.sharedAccess<knowledgeBase>(call.lookUpKB(pKBName));
-    *pInfo = veskorKBInfo{kb->language,    kb->encoding, kb->entryInformation,
-                          kb->featureType, kindOf(kb),   knowledgeBase_getNumberEntries(kb)};
+    knowledgeBaseSettings settings = knowledgeBase_getSettings(kb);
+    *pInfo = veskorKBInfo{settings.language,    settings.encoding, settings.entryInformation,
+                          settings.featureType, kindOf(settings),  knowledgeBase_getNumberEntries(kb)};
   });
 }

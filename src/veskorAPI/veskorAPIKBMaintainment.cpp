@@ -8,8 +8,8 @@
 #include "orlBasics/orlMemory.h"
 #include "veskorAPI/veskorAPIInternal.h"
 #include "veskorKernel/knowledgeBase.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/cAPIAdd_preprocessText.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/cAPIAdd_preprocessText.h"
 #include "veskorSearch/kbase_addfile.h"
 #include "veskorSearch/wordRegistration.h"
 
@@ -117,7 +117,7 @@ extern "C" VESKOR_EXPORT int veskorDeleteDocument(int connectionID, const char* 
     pattern[keyLength] = '?';
     pattern[keyLength + 1] = '\0';
     knowledgeBase* kb = accessKB(call, pKBName);
-    if (kb->featureType % 2 != 0) {
+    if (!knowledgeBase_getSettings(kb).holdsSentences()) {
       ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_FEATURE_TYPE,
                 "error: invalid feature type of knowledge base in veskorDeleteDocument()");
     }

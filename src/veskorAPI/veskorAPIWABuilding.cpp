@@ -25,7 +25,7 @@ void startInfo(veskorWABuildInfo* info) {
 }
 
 void requireWordKB(const knowledgeBase* wkb, const char* function) {
-  if (wkb != nullptr && wkb->featureType % 2 == 0) {
+  if (wkb != nullptr && knowledgeBase_getSettings(wkb).holdsSentences()) {
     ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_FEATURE_TYPE,
               "error: invalid feature type of word knowledge base in ", function, "()");
   }
@@ -106,7 +106,7 @@ extern "C" VESKOR_EXPORT int veskorBuildWAFromDocuments(int connectionID, const 
     namedSyncedDataObject* akbObject = call.lookUpKB(pAKBName);
     // Registering words changes the WKB; the sentences are only read.
     auto [akb, wkb] = call.accessPair<knowledgeBase>(akbObject, wkbObject, wkbObject != nullptr);
-    if (akb->featureType % 2 != 0) {
+    if (!knowledgeBase_getSettings(akb).holdsSentences()) {
       ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_FEATURE_TYPE,
                 "error: invalid feature type of knowledge base in veskorBuildWAFromDocuments()");
     }

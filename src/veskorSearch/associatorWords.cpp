@@ -2,7 +2,7 @@
 
 #include "orlBasics/orlMemory.h"
 #include "veskorKernel/knowledgeBaseText.h"
-#include "veskorSearch/cleanWord.h"
+#include "veskorText/cleanWord.h"
 #include "veskorSearch/wordFeatures.h"
 #include "veskorSearch/wordRegistration.h"
 

@@ -2,12 +2,7 @@
 
 #include <cmath>
 
-#include "orlBasics/orlException.h"
-#include "veskorKernel/knowledgeBaseFeatures.h"
-
 namespace {
-
-thread_local veskorKernel::FeatureViews tFeatures;
 
 // Several words matching with a low score are trusted a little less than their sum says; a
 // perfect match stays as it is.
@@ -25,25 +20,7 @@ void correctScore(sentenceHit& hit) {
 
 }  // namespace
 
-void akbSearch_find(const knowledgeBase* akb, const char* text, int32_t numberResults, std::vector<akbHit>& out) {
-  out.clear();
-  if (akb == nullptr || text == nullptr) ORL_RAISE(20, 1, "pThis == NULL || pSeekString == NULL in knowledgeBase_find");
-  if (numberResults < 1 || numberResults > knowledgeBase_maxNumberResults) {
-    ORL_RAISE(20, 13, "Ung\xFCltige Trefferzahl in knowledgeBase_find");
-  }
-  veskorKernel::PreparedText prepared = veskorKernel::prepareText(akb, text);
-  veskorKernel::computeDistinctFeatures(akb, prepared.featureText(), tFeatures);
-  orl::FeatureSpaceResultListPtr found(featureSpace_findEntries(akb->featureSpace, tFeatures, numberResults));
-  int32_t count = featureSpaceResultList_getNumberElements(found.get());
-  out.reserve(static_cast<std::size_t>(count));
-  for (int32_t i = 0; i < count; ++i) {
-    const auto& hit = orl::vectorAt<featureSpaceSearchHit>(found.get(), i);
-    const entry* e = entryList_getEntry(akb->entryList, hit.indexOfHit);
-    out.push_back({hit.indexOfHit, e->primaryKey, hit.confidence, e->text});
-  }
-}
-
-std::size_t sentenceHitCollector::positionOf(const akbHit& hit) {
+std::size_t sentenceHitCollector::positionOf(const knowledgeBaseHit& hit) {
   auto [atIndex, newIndex] = byIndex_.try_emplace(hit.index, hits_.size());
   if (!newIndex) return atIndex->second;
   auto [atKey, newKey] = byKey_.try_emplace(hit.primaryKey, hits_.size());
@@ -51,7 +28,7 @@ std::size_t sentenceHitCollector::positionOf(const akbHit& hit) {
   return atKey->second;
 }
 
-void sentenceHitCollector::add(const akbHit& hit, float candidateScore, int32_t wordIndex) {
+void sentenceHitCollector::add(const knowledgeBaseHit& hit, float candidateScore, int32_t wordIndex) {
   // Sentences are grouped by key; an entry without one cannot take part.
   if (hit.primaryKey == nullptr) return;
   auto contribution = static_cast<float>(candidateScore * hit.confidence / numberLists_);

@@ -4,9 +4,6 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "kazlib/hash.h"
-#include "veskorKernel/entryList.h"
-#include "veskorKernel/featureSpace.h"
 #include "veskorSearch/associatorWords.h"
 
 namespace {
@@ -31,26 +28,21 @@ struct sentenceWords {
 // entry texts, only the words (features) of each sentence.
 sentenceWords readSentences(const knowledgeBase* akb, const knowledgeBase* wkb) {
   sentenceWords result;
-  const entryList* entries = akb->entryList;
-  std::vector<std::vector<int32_t>> wordsOf(static_cast<std::size_t>(entryList_getMaxIndex(entries) + 1));
-  hash_scan_t scan;
-  hash_scan_begin(&scan, akb->featureSpace->features);
-  for (hnode_t* node = hash_scan_next(&scan); node != nullptr; node = hash_scan_next(&scan)) {
-    const auto* feature = static_cast<const featureRecord*>(hnode_get(node));
-    std::string word = associatorWord_prepare(feature->text);
-    if (word.empty()) continue;
+  std::vector<std::vector<int32_t>> wordsOf(static_cast<std::size_t>(knowledgeBase_getIndexCount(akb)));
+  knowledgeBase_forEachFeature(akb, [&](const char* feature, std::span<const int32_t> entries) {
+    std::string word = associatorWord_prepare(feature);
+    if (word.empty()) return;
     std::string form = associatorWord_storedForm(wkb, word);
     const int32_t id = result.idOf(std::move(form), std::move(word));
-    for (int32_t k = 0; k < feature->set.count; ++k) {
-      const int32_t sentence = feature->set.indices[k];
+    for (int32_t sentence : entries) {
       // A deleted sentence may stay in the postings until the next defragmentation.
       if (sentence < 0 || static_cast<std::size_t>(sentence) >= wordsOf.size() ||
-          !entryList_isValidEntry(entries, sentence)) {
+          !knowledgeBase_isValidEntry(akb, sentence)) {
         continue;
       }
       wordsOf[static_cast<std::size_t>(sentence)].push_back(id);
     }
-  }
+  });
   for (std::vector<int32_t>& ids : wordsOf) {
     // Features that differ only in what preparation drops ("HONIG" and "(HONIG") are one word.
     std::sort(ids.begin(), ids.end());

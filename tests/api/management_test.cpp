@@ -102,11 +102,11 @@ TEST_F(Management, CreateKinds) {
   };
   for (const Kind& k : kinds) {
     ASSERT_EQ(veskorCreateKBFile(c_, k.file, k.language, k.forDocuments, k.kind), VESKOR_OK) << k.file;
-    orl::KnowledgeBasePtr kb = load(dir_.file(k.file));
-    EXPECT_EQ(kb->language, 1) << k.file;
-    EXPECT_EQ(kb->encoding, k.encoding) << k.file;
-    EXPECT_EQ(kb->entryInformation, k.entryInformation) << k.file;
-    EXPECT_EQ(kb->featureType, k.featureType) << k.file;
+    knowledgeBaseSettings settings = knowledgeBase_getSettings(load(dir_.file(k.file)).get());
+    EXPECT_EQ(settings.language, 1) << k.file;
+    EXPECT_EQ(settings.encoding, k.encoding) << k.file;
+    EXPECT_EQ(settings.entryInformation, k.entryInformation) << k.file;
+    EXPECT_EQ(settings.featureType, k.featureType) << k.file;
   }
 }
 
@@ -288,7 +288,7 @@ TEST_F(Management, FileFailures) {
   EXPECT_EQ(veskortest::readFileBytes("a.kb"), foreign);
   // Nothing was lost: a backup still holds the change.
   ASSERT_EQ(veskorBackupKB(c_, "rescue.kb", "main"), VESKOR_OK);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("rescue.kb"))->entryList), 0);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("rescue.kb")).get()), 1);
   EXPECT_EQ(veskorCloseKB(c_, "main"), VESKOR_OK);
   // The word associator has the same protection.
   writeWordAssociator("wa");
@@ -310,15 +310,15 @@ TEST_F(Management, BackupThenSave) {
   ASSERT_EQ(veskorSaveKB(c_, "main"), VESKOR_OK);
   // The backup went to the working directory and holds the first state; the save went to the
   // knowledge base's own file.
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("copy.kb"))->entryList), 0);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("main.kb"))->entryList), 1);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("copy.kb")).get()), 1);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("main.kb")).get()), 2);
 
   // Closing does not save; reopening shows the last save.
   ASSERT_EQ(veskorAddEntry(c_, nullptr, "main", "k3", "Dritter Text"), VESKOR_OK);
   ASSERT_EQ(veskorCloseKB(c_, "main"), VESKOR_OK);
   ASSERT_EQ(veskorOpenKB(c_, "main.kb", "main"), VESKOR_OK);
   ASSERT_EQ(veskorBackupKB(c_, dir_.file("check.kb").c_str(), "main"), VESKOR_OK);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("check.kb"))->entryList), 1);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("check.kb")).get()), 2);
 
   // veskorCleanup saves what is still open.
   ASSERT_EQ(veskorAddEntry(c_, nullptr, "main", "k4", "Vierter Text"), VESKOR_OK);
@@ -327,7 +327,7 @@ TEST_F(Management, BackupThenSave) {
   ASSERT_EQ(veskorBackupWA(c_, "wa-copy", "assoc"), VESKOR_OK);
   EXPECT_EQ(veskortest::readFileBytes("wa-copy.v1.tab"), veskortest::readFileBytes("wa.v1.tab"));
   ASSERT_EQ(veskorCleanup(), VESKOR_OK);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("main.kb"))->entryList), 2);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("main.kb")).get()), 3);
   ASSERT_EQ(veskorInit(), VESKOR_OK);
 }
 
@@ -342,7 +342,7 @@ TEST_F(Management, CleanupGoesOnAfterAFailedSave) {
   veskortest::writeFileBytes("a.kb", veskortest::readFileBytes("a.kb"));
   // a cannot be saved; b still is, and the library is down all the same.
   EXPECT_EQ(veskorCleanup(), VESKOR_ERROR_FILE);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("b.kb"))->entryList), 0);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("b.kb")).get()), 1);
   EXPECT_EQ(veskorCleanup(), VESKOR_ERROR_NOT_INITIALIZED);
   ASSERT_EQ(veskorInit(), VESKOR_OK);
 }
@@ -386,7 +386,7 @@ TEST_F(ManagementConcurrency, ThreadsShareConnectionsAndKnowledgeBases) {
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(failures.load(), 0);
   ASSERT_EQ(veskorSaveKB(c_, "shared"), VESKOR_OK);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("shared.kb"))->entryList), kThreads * 10 - 1);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("shared.kb")).get()), kThreads * 10);
 }
 
 TEST_F(ManagementConcurrency, CleanupWhileCallsAreInProgress) {
@@ -420,7 +420,7 @@ TEST_F(ManagementConcurrency, CleanupWhileCallsAreInProgress) {
   EXPECT_EQ(unexpected.load(), 0);
   EXPECT_EQ(afterCleanup.load(), 4);
   // Every call that succeeded before the cleanup is in the saved file.
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("a.kb"))->entryList) + 1, added.load());
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("a.kb")).get()), added.load());
   ASSERT_EQ(veskorInit(), VESKOR_OK);
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "searchTestUtil.h"
-#include "veskorKernel/knowledgeBaseResultList.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 #include "veskorSearch/wordCooccurrence.h"
 
 namespace {

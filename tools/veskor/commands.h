@@ -16,5 +16,6 @@ void addBuildWaCommand(CLI::App& app, const GlobalOptions& options);  // build-w
 void addDemoCommand(CLI::App& app, const GlobalOptions& options);
 void addMatchCommand(CLI::App& app, const GlobalOptions& options);   // match
 void addShardCommands(CLI::App& app, const GlobalOptions& options);  // shard build, shard info
+void addServeCommand(CLI::App& app, const GlobalOptions& options);  // serve
 
 }  // namespace veskorcli

@@ -41,12 +41,22 @@ Engine::Engine(const TextCodec& codec, bool verbose) : codec_(codec), verbose_(v
   }
 }
 
+Engine::Engine(const Engine& initialised, AnotherConnection)
+    : codec_(initialised.codec_), verbose_(initialised.verbose_), initialised_(false) {
+  const int status = veskorOpenConnection(&connection_);
+  if (status != VESKOR_OK) fail(status);
+}
+
 Engine::~Engine() {
   veskorCloseConnection(connection_);
-  veskorCleanup();
+  if (initialised_) veskorCleanup();
 }
 
 std::string Engine::describe(int status) const {
+  return "engine status " + std::to_string(status) + ": " + latestMessage();
+}
+
+std::string Engine::latestMessage() const {
   std::string message;
   if (char* text = veskorGetLatestErrorMessage(connection_)) {
     message = text;
@@ -59,7 +69,7 @@ std::string Engine::describe(int status) const {
   }
   // Messages are Latin-1, but may quote a file name that came in as UTF-8.
   if (codec_.encoding() == Encoding::utf8 && !isValidUtf8(message)) message = latin1ToUtf8(message);
-  return "engine status " + std::to_string(status) + ": " + message;
+  return message;
 }
 
 void Engine::check(int status) const {
@@ -67,7 +77,22 @@ void Engine::check(int status) const {
 }
 
 void Engine::fail(int status) const {
-  throw EngineFailure(exitCodeForStatus(status), status, describe(status));
+  const std::string message = latestMessage();
+  throw EngineFailure(exitCodeForStatus(status), "engine status " + std::to_string(status) + ": " + message,
+                      status, message);
+}
+
+const char* kbKindName(int kind) {
+  switch (kind) {
+    case VESKOR_KB_KIND_ENTRIES:
+      return "entries";
+    case VESKOR_KB_KIND_DOCUMENTS:
+      return "documents";
+    case VESKOR_KB_KIND_WORDS:
+      return "words";
+    default:
+      return "other";
+  }
 }
 
 void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind, KbExtras extras) {

@@ -9,14 +9,33 @@
 #include <memory>
 #include <string>
 
+#include "failure.h"
 #include "text.h"
 
 namespace veskorcli {
+
+// An engine call that failed: its status and the latest error's message (without the prefix that
+// what() has), for callers that report the two apart.
+class EngineFailure : public Failure {
+ public:
+  EngineFailure(int exitCode, const std::string& description, int status, std::string message)
+      : Failure(exitCode, description), status_(status), message_(std::move(message)) {}
+  int status() const { return status_; }
+  const std::string& message() const { return message_; }
+
+ private:
+  int status_;
+  std::string message_;
+};
 
 class Engine {
  public:
   // verbose keeps the source location that the engine appends to its messages.
   Engine(const TextCodec& codec, bool verbose);
+  // A further connection to the engine that `initialised` set up, for another thread; it closes
+  // only its own connection.
+  struct AnotherConnection {};
+  Engine(const Engine& initialised, AnotherConnection);
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
@@ -27,16 +46,22 @@ class Engine {
   [[noreturn]] void fail(int status) const;
   // The latest error's message, ready for output ("engine status N: message").
   std::string describe(int status) const;
+  // The calling thread's latest error message alone, prepared as describe() prepares it.
+  std::string latestMessage() const;
 
  private:
   TextCodec codec_;
   bool verbose_;
+  bool initialised_ = true;  // this object initialised the engine and cleans it up
   int connection_ = -1;
 };
 
 // Exit code for an engine status: file trouble (including reading a file that ends too early) is 4
 // like the tool's own file errors, the rest 3.
 int exitCodeForStatus(int status);
+
+// The name of a VESKOR_KB_KIND_* value: entries, documents, words or other.
+const char* kbKindName(int kind);
 
 // Engine kinds of knowledge base, as veskorCreateKBFile makes them.
 enum class KbKind { entries, documents, words };

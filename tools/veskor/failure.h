@@ -22,17 +22,6 @@ class Failure : public std::runtime_error {
   int exitCode_;
 };
 
-// A failed engine call, with the engine's status, so that a run can tell a fault of one item from
-// one that ends it.
-class EngineFailure : public Failure {
- public:
-  EngineFailure(int exitCode, int status, const std::string& message) : Failure(exitCode, message), status_(status) {}
-  int status() const { return status_; }
-
- private:
-  int status_;
-};
-
 inline Failure usageError(const std::string& message) {
   return Failure(exitUsage, message);
 }

@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   addDemoCommand(app, options);
   addMatchCommand(app, options);
   addShardCommands(app, options);
+  addServeCommand(app, options);
 
   try {
     app.parse(argc, argv);

@@ -31,19 +31,6 @@ const std::map<int, const char*> entryInformationFlags = {
     {VESKOR_ENTRY_VALUE_REQUIRED, "value required"},
     {VESKOR_ENTRY_FEATURES_REQUIRED, "syntactic features required"}};
 
-std::string kindName(int kind) {
-  switch (kind) {
-    case VESKOR_KB_KIND_ENTRIES:
-      return "entries";
-    case VESKOR_KB_KIND_DOCUMENTS:
-      return "documents";
-    case VESKOR_KB_KIND_WORDS:
-      return "words";
-    default:
-      return "other";
-  }
-}
-
 std::string languageName(int language) {
   return language == 1 ? "German" : "no language rules";
 }
@@ -77,7 +64,7 @@ void info(const GlobalOptions& options, const std::string& fileName, bool json) 
   }
   if (json) {
     const nlohmann::json out = {{"file", fileName},
-                                {"kind", kindName(kb.kind)},
+                                {"kind", kbKindName(kb.kind)},
                                 {"language", kb.language},
                                 {"encoding", kb.encoding},
                                 {"entryInformation", kb.entryInformation},
@@ -88,7 +75,7 @@ void info(const GlobalOptions& options, const std::string& fileName, bool json) 
     return;
   }
   std::printf("file               %s\n", fileName.c_str());
-  std::printf("kind               %s\n", kindName(kb.kind).c_str());
+  std::printf("kind               %s\n", kbKindName(kb.kind));
   std::printf("language           %d (%s)\n", kb.language, languageName(kb.language).c_str());
   std::printf("encoding           %d (%s)\n", kb.encoding, flagNames(kb.encoding, encodingFlags).c_str());
   std::printf("entry information  %d (%s)\n", kb.entryInformation,
