@@ -6,11 +6,13 @@
 // latencies (wall clock per query, one thread).
 //
 //   /usr/bin/python3 bench/helpCorpus.py --out build/bench
-//   build/bin/helpEval_bench [--data build/bench] [--tune] [--dump FILE]
+//   build/bin/helpEval_bench [--data build/bench] [--tune] [--dump FILE] [--only documented|length-aware]
 //
 // --tune evaluates the tuning split instead of the evaluation split. --dump writes every hit of
 // the documented ranking (keys, confidences, sentences) to FILE, so that two builds can be compared
-// byte for byte. The knowledge bases are built once and kept in the data folder.
+// byte for byte. --only runs one of the engine's rankings and nothing else (for profiling and for
+// timing two builds against each other). The knowledge bases are built once and kept in the data
+// folder.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include <functional>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -324,6 +327,7 @@ int run(int argc, char** argv) {
   fs::path data = "build/bench";
   bool tune = false;
   std::string dumpFile;
+  std::string only;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--data" && i + 1 < argc) {
@@ -332,10 +336,14 @@ int run(int argc, char** argv) {
       tune = true;
     } else if (a == "--dump" && i + 1 < argc) {
       dumpFile = argv[++i];
+    } else if (a == "--only" && i + 1 < argc && (std::string(argv[i + 1]) == "documented" ||
+                                                 std::string(argv[i + 1]) == "length-aware")) {
+      only = argv[++i];
     } else if (a.rfind("--benchmark", 0) == 0) {
       // make bench hands every *_bench the same arguments; this one has no use for them.
     } else {
-      std::fprintf(stderr, "usage: %s [--data DIR] [--tune] [--dump FILE]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--data DIR] [--tune] [--dump FILE] [--only documented|length-aware]\n",
+                   argv[0]);
       return 2;
     }
   }
@@ -371,12 +379,20 @@ int run(int argc, char** argv) {
   engines.push_back({"Veskor length-aware", [&](const std::string& text) {
                        return veskor.findWithOptions(text, VESKOR_RANKING_LENGTH_AWARE);
                      }, {}, {}});
+  if (!only.empty()) {
+    std::erase_if(engines, [&](const engine& e) { return e.name != "Veskor " + only; });
+  }
 #ifdef VESKOR_BENCH_XAPIAN
-  auto start = clock_type::now();
-  bm25Corpus bm25(data, pages);
-  std::printf("indexed the pages for BM25 in %.1f s\n", std::chrono::duration<double>(clock_type::now() - start).count());
-  engines.push_back({"BM25", [&](const std::string& text) { return bm25.find(text, false); }, {}, {}});
-  engines.push_back({"BM25 + spelling correction", [&](const std::string& text) { return bm25.find(text, true); }, {}, {}});
+  std::optional<bm25Corpus> bm25;
+  if (only.empty()) {
+    auto start = clock_type::now();
+    bm25.emplace(data, pages);
+    std::printf("indexed the pages for BM25 in %.1f s\n",
+                std::chrono::duration<double>(clock_type::now() - start).count());
+    engines.push_back({"BM25", [&](const std::string& text) { return bm25->find(text, false); }, {}, {}});
+    engines.push_back(
+        {"BM25 + spelling correction", [&](const std::string& text) { return bm25->find(text, true); }, {}, {}});
+  }
 #else
   std::printf("built without Xapian: no BM25 comparison (scripts/install-deps --bench installs libxapian-dev)\n");
 #endif
