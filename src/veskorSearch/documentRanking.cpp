@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -87,12 +88,13 @@ bool parseSegment(const char* at, sentenceRecord* record) {
 
 std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences) {
   std::vector<documentHit> documents;
-  std::unordered_map<std::string, std::size_t> byKey;
-  sentenceRecord record;
+  // Document keys are views into the sentence keys, which outlive the grouping.
+  std::unordered_map<std::string_view, std::size_t> byKey;
   for (std::size_t s = 0; s < sentences.size(); ++s) {
     const sentenceHit& sentence = sentences[s];
-    if (parseSentenceKey(sentence.primaryKey, &record) == 0) continue;
-    auto [position, isNew] = byKey.try_emplace(record.documentKey, documents.size());
+    std::optional<std::string_view> documentKey = sentenceKeyDocument(sentence.primaryKey);
+    if (!documentKey) continue;
+    auto [position, isNew] = byKey.try_emplace(*documentKey, documents.size());
     if (isNew) {
       documents.push_back({sentence.score, sentence.wordScores, {s}});
       continue;

@@ -101,7 +101,7 @@ std::optional<std::vector<sentenceHit>> kbase_findInfo(const char* text, const k
   seekWords_removeDoubles(words);
   searchSettings s = searchSettings_make(limit, wkb != nullptr && wa != nullptr, associationMode, splitCompounds);
   std::vector<candidateList> lists = buildCandidateLists(words, wkb, wa, s);
-  sentenceHitCollector collector(static_cast<int32_t>(lists.size()));
+  sentenceHitCollector collector(static_cast<int32_t>(lists.size()), knowledgeBase_getIndexCount(akb));
   searchCandidates(lists, akb, wkb, s.associations, statistics, collector);
   if (pNumberCandidateLists != nullptr) *pNumberCandidateLists = static_cast<int32_t>(lists.size());
   return collector.finish(statistics == nullptr);

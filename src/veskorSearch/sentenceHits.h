@@ -30,7 +30,12 @@ struct sentenceHit {
 // sentence, so a sentence matching many different seek words ranks high.
 class sentenceHitCollector {
  public:
-  explicit sentenceHitCollector(int32_t numberCandidateLists) : numberLists_(numberCandidateLists) {}
+  // Entry indices lie below indexCount (knowledgeBase_getIndexCount of the AKB searched).
+  sentenceHitCollector(int32_t numberCandidateLists, int32_t indexCount);
+  // Clears what it marked, also when a search ends early (by an exception).
+  ~sentenceHitCollector();
+  sentenceHitCollector(const sentenceHitCollector&) = delete;
+  sentenceHitCollector& operator=(const sentenceHitCollector&) = delete;
   // A hit of knowledgeBase_findEach: its key must stay valid until the sentences are used.
   void add(const knowledgeBaseHit& hit, float candidateScore, int32_t wordIndex);
   // The sentences in the order their keys were first met; corrected, their scores are lowered
@@ -39,11 +44,14 @@ class sentenceHitCollector {
 
  private:
   std::size_t positionOf(const knowledgeBaseHit& hit);
+  void unmark();
 
   int32_t numberLists_;
-  // Sentences by entry index; a key first met under a new index is looked up by text, since
-  // two entries may share a key.
-  std::unordered_map<int32_t, std::size_t> byIndex_;
+  // Sentence position + 1 by entry index (0: not met), kept per thread between searches and
+  // cleared entry by entry; a key first met under a new index is looked up by text, since two
+  // entries may share a key.
+  std::vector<uint32_t>& byIndex_;
+  std::vector<int32_t> metIndices_;
   std::unordered_map<std::string_view, std::size_t> byKey_;
   std::vector<sentenceHit> hits_;
 };
