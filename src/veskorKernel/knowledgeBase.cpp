@@ -51,6 +51,7 @@ knowledgeBase* knowledgeBase_create(int32_t pLanguage, int32_t pEncoding, int32_
   kb->entryList = entryList_create(knowledgeBase_numberSyntacticFeatures);
   kb->featureSpace = featureSpace_create();
   kb->generation = knowledgeBase_newGeneration();
+  kb->indexGeneration = kb->generation;
   return kb.release();
 }
 
@@ -69,6 +70,7 @@ void knowledgeBase_defragment(knowledgeBase* pThis) {
   featureSpace_defragment(pThis->featureSpace, mapping);
   pThis->modificationFlags &= ~knowledgeBase_defragmentationDue;
   pThis->generation = knowledgeBase_newGeneration();
+  pThis->indexGeneration = pThis->generation;
 }
 
 void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const char* pText,
@@ -136,6 +138,11 @@ knowledgeBaseSettings knowledgeBase_getSettings(const knowledgeBase* pThis) {
 uint64_t knowledgeBase_getGeneration(const knowledgeBase* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getGeneration");
   return pThis->generation;
+}
+
+uint64_t knowledgeBase_getIndexGeneration(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getIndexGeneration");
+  return pThis->indexGeneration;
 }
 
 const char* knowledgeBase_getPrimaryKey(const knowledgeBase* pThis, int32_t pIndex) {

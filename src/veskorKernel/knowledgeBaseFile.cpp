@@ -61,6 +61,7 @@ knowledgeBase* knowledgeBase_createFromFile(const char* pFileName) {
   kb->featureSpace = featureSpace_createFromStream(stream.get());
   checkSectionsAgree(kb.get());
   kb->generation = knowledgeBase_newGeneration();
+  kb->indexGeneration = kb->generation;
   kb->fileName = orlStrdup(pFileName);
   if (!orlGetFileModificationTime(pFileName, &kb->lastSaveTime)) {
     ORL_RAISE(kGroup, 8, "Zustand der Datei ", pFileName, " kann nicht abgefragt werden in ",

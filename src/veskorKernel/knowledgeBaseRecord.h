@@ -28,6 +28,8 @@ struct knowledgeBase {
   struct featureSpace* featureSpace;
   // Stamp of the current content, unique in the process (see knowledgeBase_getGeneration).
   uint64_t generation = 0;
+  // Stamp of the numbering of the entries: renewed only when indices may change hands.
+  uint64_t indexGeneration = 0;
 };
 
 // A stamp no knowledge base has had yet: taken when one is made or loaded and at every change.

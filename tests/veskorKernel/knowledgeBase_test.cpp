@@ -298,11 +298,17 @@ TEST(KnowledgeBase, GenerationChangesWithTheContentAndKeysByIndex) {
   EXPECT_EQ(knowledgeBase_getPrimaryKey(kb.get(), 0), nullptr);  // deleted
   EXPECT_EQ(knowledgeBase_getPrimaryKey(kb.get(), 2), nullptr);  // beyond the last entry
   EXPECT_EQ(knowledgeBase_getPrimaryKey(kb.get(), -1), nullptr);
+  uint64_t numbering = knowledgeBase_getIndexGeneration(kb.get());
+  EXPECT_EQ(numbering, made);  // adding and deleting keep every index where it was
+  EXPECT_NE(numbering, knowledgeBase_getIndexGeneration(other.get()));
   knowledgeBase_defragment(kb.get());
   EXPECT_NE(knowledgeBase_getGeneration(kb.get()), deleted);  // the indices moved
+  EXPECT_NE(knowledgeBase_getIndexGeneration(kb.get()), numbering);
   EXPECT_STREQ(knowledgeBase_getPrimaryKey(kb.get(), 0), "e?1?0?3");
   EXPECT_RAISES(knowledgeBase_getGeneration(nullptr), 20, 1, "pThis == NULL in knowledgeBase_getGeneration");
   EXPECT_RAISES(knowledgeBase_getPrimaryKey(nullptr, 0), 20, 1, "pThis == NULL in knowledgeBase_getPrimaryKey");
+  EXPECT_RAISES(knowledgeBase_getIndexGeneration(nullptr), 20, 1,
+                "pThis == NULL in knowledgeBase_getIndexGeneration");
 }
 
 TEST(KnowledgeBaseConcurrency, ReadersSearchingAtOnceGetWhatOneReaderGets) {
