@@ -8,6 +8,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "orlBasics/scopeGuard.h"
+
 namespace {
 
 void appendFormatted(std::string& text, const char* format, auto... values) {
@@ -100,6 +102,40 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
       continue;
     }
     documentHit& document = documents[position->second];
+    mergeSentence(document, sentence);
+    document.sentences.push_back(s);
+  }
+  return documents;
+}
+
+std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences, const entryDocuments& numbers) {
+  const auto covered = static_cast<int32_t>(numbers.documentOf.size());
+  for (const sentenceHit& sentence : sentences) {
+    if (sentence.index < 0 || sentence.index >= covered) return groupSentenceHits(sentences);
+  }
+  // Position + 1 of each document met, by document number; kept per thread and cleared for the
+  // documents met, also when a merge throws.
+  thread_local std::vector<uint32_t> positionOf;
+  if (positionOf.size() < static_cast<std::size_t>(numbers.numberDocuments)) {
+    positionOf.resize(static_cast<std::size_t>(numbers.numberDocuments));
+  }
+  std::vector<documentHit> documents;
+  std::vector<int32_t> met;
+  orl::ScopeGuard clear([&] {
+    for (int32_t d : met) positionOf[static_cast<std::size_t>(d)] = 0;
+  });
+  for (std::size_t s = 0; s < sentences.size(); ++s) {
+    const sentenceHit& sentence = sentences[s];
+    int32_t d = numbers.documentOf[static_cast<std::size_t>(sentence.index)];
+    if (d < 0) continue;
+    uint32_t& slot = positionOf[static_cast<std::size_t>(d)];
+    if (slot == 0) {
+      met.push_back(d);
+      documents.push_back({sentence.score, sentence.wordScores, {s}});
+      slot = static_cast<uint32_t>(documents.size());
+      continue;
+    }
+    documentHit& document = documents[slot - 1];
     mergeSentence(document, sentence);
     document.sentences.push_back(s);
   }

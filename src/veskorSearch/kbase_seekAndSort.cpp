@@ -6,6 +6,7 @@
 
 #include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
+#include "veskorSearch/entryDocuments.h"
 #include "veskorSearch/kbase_findinfo.h"
 #include "veskorSearch/lengthAwareRanking.h"
 #include "veskorSearch/reduceDocument.h"
@@ -40,7 +41,7 @@ std::vector<documentResult> kbase_seekFileSorted(const char* text, const knowled
   }
   if (!sentences || sentences->empty()) return {};
   if (statistics) return lengthAware_rankDocuments(*sentences, *statistics, numberDocuments);
-  std::vector<documentHit> documents = groupSentenceHits(*sentences);
+  std::vector<documentHit> documents = groupSentenceHits(*sentences, *entryDocuments_of(akb));
   if (documents.empty()) return {};
   int32_t places = std::min(numberDocuments, static_cast<int32_t>(std::min<std::size_t>(documents.size(), INT32_MAX)));
   return rankDocuments(documents, *sentences, places);
