@@ -54,6 +54,8 @@ knowledgeBase* knowledgeBase_create(int32_t pLanguage, int32_t pEncoding, int32_
                       nullptr};
   kb->entryList = entryList_create(knowledgeBase_numberSyntacticFeatures);
   kb->featureSpace = featureSpace_create();
+  kb->generation = knowledgeBase_newGeneration();
+  kb->indexGeneration = kb->generation;
   return kb.release();
 }
 
@@ -71,6 +73,8 @@ void knowledgeBase_defragment(knowledgeBase* pThis) {
   std::vector<int32_t> mapping = entryList_defragment(pThis->entryList);
   featureSpace_defragment(pThis->featureSpace, mapping);
   pThis->modificationFlags &= ~knowledgeBase_defragmentationDue;
+  pThis->generation = knowledgeBase_newGeneration();
+  pThis->indexGeneration = pThis->generation;
 }
 
 void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const char* pText,
@@ -103,9 +107,11 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
     // the next defragmentation closes.
     entryList_deleteEntry(pThis->entryList, index);
     pThis->modificationFlags |= knowledgeBase_defragmentationDue;
+    pThis->generation = knowledgeBase_newGeneration();
     throw;
   }
   pThis->modificationFlags |= knowledgeBase_changed;
+  pThis->generation = knowledgeBase_newGeneration();
 }
 
 int32_t knowledgeBase_getNumberEntries(const knowledgeBase* pThis) {
@@ -125,12 +131,29 @@ void knowledgeBase_deleteEntry(knowledgeBase* pThis, const char* pPrimaryKey, in
     featureSpace_deletePoint(pThis->featureSpace, index);
     entryList_deleteEntry(pThis->entryList, index);
     pThis->modificationFlags |= knowledgeBase_changed | knowledgeBase_defragmentationDue;
+    pThis->generation = knowledgeBase_newGeneration();
   }
 }
 
 knowledgeBaseSettings knowledgeBase_getSettings(const knowledgeBase* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getSettings");
   return knowledgeBase_settingsOf(pThis);
+}
+
+uint64_t knowledgeBase_getGeneration(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getGeneration");
+  return pThis->generation;
+}
+
+uint64_t knowledgeBase_getIndexGeneration(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getIndexGeneration");
+  return pThis->indexGeneration;
+}
+
+const char* knowledgeBase_getPrimaryKey(const knowledgeBase* pThis, int32_t pIndex) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getPrimaryKey");
+  if (!entryList_isValidEntry(pThis->entryList, pIndex)) return nullptr;
+  return entryList_getEntry(pThis->entryList, pIndex)->primaryKey;
 }
 
 int32_t knowledgeBase_getIndexCount(const knowledgeBase* pThis) {

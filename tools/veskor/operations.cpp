@@ -15,25 +15,6 @@
 namespace veskorcli {
 namespace {
 
-// Statuses that concern one entry (its key or text) rather than the whole run.
-bool concernsOneEntry(int status) {
-  switch (status) {
-    case VESKOR_ERROR_FATAL:
-    case VESKOR_ERROR_NOT_INITIALIZED:
-    case VESKOR_ERROR_FILE:
-    case VESKOR_ERROR_FILENAME:
-    case VESKOR_ERROR_FILEFORMAT:
-    case VESKOR_ERROR_KBNAME:
-    case VESKOR_ERROR_IDENTIFIER:
-    case VESKOR_ERROR_FEATURE_TYPE:
-    case VESKOR_ERROR_WANAME:
-    case 101:  // out of memory
-      return false;
-    default:
-      return status < 90 || status > 100;
-  }
-}
-
 bool isBlank(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
@@ -94,6 +75,24 @@ std::string jsonText(const std::string& text, const TextCodec& codec) {
 
 }  // namespace
 
+bool concernsOneItem(int status) {
+  switch (status) {
+    case VESKOR_ERROR_FATAL:
+    case VESKOR_ERROR_NOT_INITIALIZED:
+    case VESKOR_ERROR_FILE:
+    case VESKOR_ERROR_FILENAME:
+    case VESKOR_ERROR_FILEFORMAT:
+    case VESKOR_ERROR_KBNAME:
+    case VESKOR_ERROR_IDENTIFIER:
+    case VESKOR_ERROR_FEATURE_TYPE:
+    case VESKOR_ERROR_WANAME:
+    case 101:  // out of memory
+      return false;
+    default:
+      return status < 90 || status > 100;
+  }
+}
+
 std::string readFileBytes(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) throw fileError(fileName + ": cannot be opened");
@@ -106,6 +105,78 @@ std::string documentKeyFromPath(const std::string& fileName) {
   return std::filesystem::path(fileName).stem().string();
 }
 
+EntryLineReader::EntryLineReader(std::istream& in, std::string inputName, const TextCodec& codec, bool strict,
+                                 Progress* progress)
+    : in_(in), inputName_(std::move(inputName)), codec_(codec), strict_(strict), progress_(progress) {}
+
+void EntryLineReader::reject(int exitCode, const std::string& reason) {
+  if (beforeReporting_) beforeReporting_();
+  rejectAt(lineNumber_, exitCode, reason);
+}
+
+void EntryLineReader::rejectAt(long lineNumber, int exitCode, const std::string& reason) {
+  const std::string message = inputName_ + ":" + std::to_string(lineNumber) + ": " + reason;
+  if (strict_) throw Failure(exitCode, message);
+  ++skipped_;
+  if (progress_ == nullptr) return;  // a counting pass reports nothing
+  progress_->interrupt();
+  std::fprintf(stderr, "veskor: %s; line skipped\n", message.c_str());
+}
+
+bool EntryLineReader::next(std::string& key, std::string& text) {
+  std::string line;
+  while (std::getline(in_, line)) {
+    ++lineNumber_;
+    bytesRead_ += line.size() + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    const size_t tab = line.find('\t');
+    if (tab == std::string::npos) {
+      reject(exitFile, "no tab between key and text");
+      continue;
+    }
+    if (tab == 0) {
+      reject(exitFile, "empty key");
+      continue;
+    }
+    if (isBlank(std::string_view(line).substr(tab + 1))) {
+      reject(exitFile, "empty text");
+      continue;
+    }
+    try {
+      const TextOrigin origin{inputName_, lineNumber_};
+      key = codec_.toEngine(std::string_view(line).substr(0, tab), origin);
+      text = codec_.toEngine(std::string_view(line).substr(tab + 1), origin);
+    } catch (const Failure& failure) {
+      if (beforeReporting_) beforeReporting_();
+      if (strict_) throw;
+      ++skipped_;
+      if (progress_ != nullptr) {
+        progress_->interrupt();
+        std::fprintf(stderr, "veskor: %s; line skipped\n", failure.what());
+      }
+      continue;
+    }
+    return true;
+  }
+  if (in_.bad()) throw fileError(inputName_ + ": read error");
+  return false;
+}
+
+bool EntryLineReader::added(const Engine& engine, int status) {
+  if (status == VESKOR_OK) return true;
+  if (!concernsOneItem(status)) engine.fail(status);
+  reject(exitEngine, engine.describe(status));
+  return false;
+}
+
+bool EntryLineReader::addedAt(const Engine& engine, int status, long lineNumber) {
+  if (status == VESKOR_OK) return true;
+  if (!concernsOneItem(status)) engine.fail(status);
+  rejectAt(lineNumber, exitEngine, engine.describe(status));
+  return false;
+}
+
 ImportResult importEntries(const Engine& engine, const OpenKb& akb, const OpenKb* wkb, std::istream& in,
                            const std::string& inputName, uint64_t totalBytes, const TextCodec& codec,
                            bool strict) {
@@ -114,16 +185,7 @@ ImportResult importEntries(const Engine& engine, const OpenKb& akb, const OpenKb
   constexpr std::size_t kBatch = 4096;
   ImportResult result;
   Progress progress("entries", totalBytes);
-  uint64_t bytesRead = 0;
-  long lineNumber = 0;
-  std::string line;
-  const auto badLine = [&](long number, int exitCode, const std::string& reason) {
-    const std::string message = inputName + ":" + std::to_string(number) + ": " + reason;
-    if (strict) throw Failure(exitCode, message);
-    progress.interrupt();
-    std::fprintf(stderr, "veskor: %s; line skipped\n", message.c_str());
-    ++result.skipped;
-  };
+  EntryLineReader reader(in, inputName, codec, strict, &progress);
   struct Pending {
     std::string key, text;
     long lineNumber;
@@ -146,52 +208,23 @@ ImportResult importEntries(const Engine& engine, const OpenKb& akb, const OpenKb
         result.added += batch.size() - from;
         break;
       }
-      if (!concernsOneEntry(status) || failed < 0) engine.fail(status);
+      if (failed < 0) engine.fail(status);
       result.added += static_cast<std::size_t>(failed);
-      badLine(batch[from + static_cast<std::size_t>(failed)].lineNumber, exitEngine, engine.describe(status));
+      reader.addedAt(engine, status, batch[from + static_cast<std::size_t>(failed)].lineNumber);
       from += static_cast<std::size_t>(failed) + 1;
     }
     batch.clear();
-    progress.update(result.added, bytesRead);
+    progress.update(result.added, reader.bytesRead());
   };
-  while (std::getline(in, line)) {
-    ++lineNumber;
-    bytesRead += line.size() + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    const size_t tab = line.find('\t');
-    std::optional<std::string> fault;
-    if (tab == std::string::npos) {
-      fault = "no tab between key and text";
-    } else if (tab == 0) {
-      fault = "empty key";
-    } else if (isBlank(std::string_view(line).substr(tab + 1))) {
-      fault = "empty text";
-    }
-    if (fault) {
-      addBatch();
-      badLine(lineNumber, exitFile, *fault);
-      continue;
-    }
-    Pending entry{std::string(), std::string(), lineNumber};
-    try {
-      const TextOrigin origin{inputName, lineNumber};
-      entry.key = codec.toEngine(std::string_view(line).substr(0, tab), origin);
-      entry.text = codec.toEngine(std::string_view(line).substr(tab + 1), origin);
-    } catch (const Failure& failure) {
-      addBatch();
-      if (strict) throw;
-      progress.interrupt();
-      std::fprintf(stderr, "veskor: %s; line skipped\n", failure.what());
-      ++result.skipped;
-      continue;
-    }
-    batch.push_back(std::move(entry));
+  reader.beforeReporting(addBatch);
+  std::string key, text;
+  while (reader.next(key, text)) {
+    batch.push_back(Pending{std::move(key), std::move(text), reader.lineNumber()});
     if (batch.size() == kBatch) addBatch();
   }
   addBatch();
-  if (in.bad()) throw fileError(inputName + ": read error");
   progress.finish();
+  result.skipped = reader.skipped();
   result.seconds = progress.elapsedSeconds();
   return result;
 }
@@ -230,9 +263,33 @@ std::vector<EntryHit> findEntries(const Engine& engine, const char* akb, const c
                                   SearchHitsDeleter{c})));
 }
 
+namespace {
+
+// Only the options variants choose a ranking; they always bring the stored texts.
+std::vector<DocumentHit> rankedHits(const Engine& engine, veskorTextDocumentSearchHits* list,
+                                    const SearchSettings& settings) {
+  std::vector<DocumentHit> hits =
+      documentHits(*checked(engine, TextDocumentHits(list, TextDocumentHitsDeleter{engine.connection()})));
+  if (!settings.storedTexts) {
+    for (DocumentHit& hit : hits) {
+      for (SentenceHit& sentence : hit.sentences) sentence.text.reset();
+    }
+  }
+  return hits;
+}
+
+}  // namespace
+
 std::vector<DocumentHit> findDocuments(const Engine& engine, const char* akb, const char* wkb, const char* wa,
                                        const SearchSettings& settings, const std::string& latin1Query) {
   const int c = engine.connection();
+  if (settings.ranking != VESKOR_RANKING_DOCUMENTED) {
+    const veskorDocumentSearchOptions options{settings.ranking};
+    return rankedHits(engine,
+                      veskorFindDocumentWithOptions(c, wkb, akb, wa, settings.maxHits, settings.associationMode,
+                                                    settings.splitCompounds, latin1Query.c_str(), &options),
+                      settings);
+  }
   if (settings.storedTexts) {
     return documentHits(*checked(
         engine, TextDocumentHits(
@@ -249,6 +306,12 @@ std::vector<DocumentHit> findDocuments(const Engine& engine, const char* akb, co
 std::vector<DocumentHit> compareDocument(const Engine& engine, const char* akb, const char* wkb,
                                          const SearchSettings& settings, const std::string& latin1Text) {
   const int c = engine.connection();
+  if (settings.ranking != VESKOR_RANKING_DOCUMENTED) {
+    const veskorDocumentSearchOptions options{settings.ranking};
+    return rankedHits(
+        engine, veskorCompareDocumentWithOptions(c, wkb, akb, settings.maxHits, latin1Text.c_str(), &options),
+        settings);
+  }
   if (settings.storedTexts) {
     return documentHits(*checked(
         engine,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -15,6 +16,49 @@ namespace veskorcli {
 std::string readFileBytes(const std::string& fileName);
 // A document's key: its file name without directory and extension.
 std::string documentKeyFromPath(const std::string& fileName);
+
+class Progress;
+
+// Statuses of an add or a search that concern the one entry or query (its key or text) rather
+// than the whole run, which may go on with the next.
+bool concernsOneItem(int status);
+
+// Reads key<TAB>text lines and converts key and text for the engine. A bad line (no tab, empty key
+// or text, a character the encoding cannot carry) is reported on standard error with its number
+// and reason and skipped, or, when strict, ends the run with a Failure. Without a progress display
+// nothing is reported (a pass that only counts).
+class EntryLineReader {
+ public:
+  EntryLineReader(std::istream& in, std::string inputName, const TextCodec& codec, bool strict, Progress* progress);
+  // The next entry line's key and text, in Latin-1; false at the end of the input.
+  bool next(std::string& key, std::string& text);
+  // After next(): whether the engine took the entry (status). A refusal that concerns the entry
+  // alone is reported like a bad line; any other ends the run.
+  bool added(const Engine& engine, int status);
+  // The same for an entry of an earlier line, sent to the engine later in a batch.
+  bool addedAt(const Engine& engine, int status, long lineNumber);
+  // Runs before a line is reported or ends a strict run: a caller holding earlier lines back
+  // sends them first, so that reports keep line order.
+  void beforeReporting(std::function<void()> send) { beforeReporting_ = std::move(send); }
+  // The line of the entry next() gave last.
+  long lineNumber() const { return lineNumber_; }
+  uint64_t bytesRead() const { return bytesRead_; }
+  uint64_t skipped() const { return skipped_; }
+
+ private:
+  void reject(int exitCode, const std::string& reason);
+  void rejectAt(long lineNumber, int exitCode, const std::string& reason);
+
+  std::istream& in_;
+  std::string inputName_;
+  TextCodec codec_;
+  bool strict_;
+  Progress* progress_;
+  long lineNumber_ = 0;
+  uint64_t bytesRead_ = 0;
+  uint64_t skipped_ = 0;
+  std::function<void()> beforeReporting_;
+};
 
 struct ImportResult {
   uint64_t added = 0;
@@ -39,6 +83,7 @@ struct SearchSettings {
   int splitCompounds = 0;
   double minConfidence = 0;
   bool storedTexts = false;  // ask for the matched entries' stored texts
+  int ranking = 0;           // VESKOR_RANKING_* of document searches and comparisons
 };
 
 // Hits as the tool prints them, texts in Latin-1. A text is absent when it was not asked for, and
