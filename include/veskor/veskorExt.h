@@ -131,6 +131,23 @@ VESKOR_EXPORT int veskorFreeTextDocumentSearchHits(int connectionID, veskorTextD
 
 /* ---- Adding many entries at once ------------------------------------------------------------- */
 
+/* Adds pNumberEntries entries (pPrimaryKeys[i], pEntryTexts[i]) to the open knowledge base
+ * pAKBName under one exclusive access, with exactly the effects of calling veskorAddEntry for each
+ * in turn: the same entries in the same order, the same words registered in pWKBName (may be
+ * NULL), the same file once saved. The statuses are those of veskorAddEntry, with messages naming
+ * veskorAddEntries.
+ *
+ * An entry that cannot be added stops the batch: the call returns that entry's status and writes
+ * its index to *pFailedIndex; the entries before it stay added, as they would one by one. Entries
+ * after it are not tried. *pFailedIndex is -1 on success and when the failure concerns no single
+ * entry (a knowledge-base name not open, a missing array). pFailedIndex may be NULL.
+ * Statuses beyond veskorAddEntry's: 1 for pNumberEntries below 0, for pPrimaryKeys or pEntryTexts
+ * NULL while pNumberEntries is above 0, and for a NULL key or text (with its index). A count of 0
+ * adds nothing and succeeds once the knowledge bases are found. */
+VESKOR_EXPORT int veskorAddEntries(int connectionID, const char* pWKBName, const char* pAKBName, int pNumberEntries,
+                                   const char* const* pPrimaryKeys, const char* const* pEntryTexts,
+                                   int* pFailedIndex);
+
 /* ---- Building word associators --------------------------------------------------------------- */
 
 /* A word associator is built from weighted pairs of words and written as its three files (F,

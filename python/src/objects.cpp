@@ -241,14 +241,28 @@ std::size_t KnowledgeBase::addMany(py::handle pairs, py::handle words, bool skip
     }
     // Adds the chunk; the result is the failing status (or 0), the items passed and those added.
     const auto [status, passed, done] = withoutGil([&] {
-      std::size_t stored = 0;
-      for (std::size_t i = 0; i < chunk.size(); ++i) {
-        const int result = veskorAddEntry(id, wkb, name().c_str(), chunk[i].key.c_str(), chunk[i].text.c_str());
+      std::vector<const char*> keys, texts;
+      for (const PendingEntry& entry : chunk) {
+        keys.push_back(entry.key.c_str());
+        texts.push_back(entry.text.c_str());
+      }
+      // One batch call from each item on; a skipped item resumes the batch after it.
+      std::size_t stored = 0, from = 0;
+      while (from < chunk.size()) {
+        int failed = -1;
+        const int result = veskorAddEntries(id, wkb, name().c_str(), static_cast<int>(chunk.size() - from),
+                                            keys.data() + from, texts.data() + from, &failed);
         if (result == VESKOR_OK) {
-          ++stored;
-        } else if (!skipInvalid || (result != VESKOR_ERROR_ENTRY_NOT_VALID && result != VESKOR_ERROR_KEY_NOT_VALID)) {
-          return std::tuple<int, std::size_t, std::size_t>(result, i, stored);
+          stored += chunk.size() - from;
+          break;
         }
+        const std::size_t at = from + static_cast<std::size_t>(failed < 0 ? 0 : failed);
+        stored += at - from;
+        if (failed < 0 || !skipInvalid ||
+            (result != VESKOR_ERROR_ENTRY_NOT_VALID && result != VESKOR_ERROR_KEY_NOT_VALID)) {
+          return std::tuple<int, std::size_t, std::size_t>(result, at, stored);
+        }
+        from = at + 1;
       }
       return std::tuple<int, std::size_t, std::size_t>(VESKOR_OK, chunk.size(), stored);
     });

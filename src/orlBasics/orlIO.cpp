@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "orlBasics/errorGroups.h"
@@ -22,6 +23,7 @@ struct orlStream {
   bool committed = false;
   std::string targetName;
   std::string tempName;
+  std::unique_ptr<char[]> buffer;  // the file's stdio buffer; outlives the FILE, closed first
 };
 
 namespace {
@@ -29,17 +31,28 @@ namespace {
 constexpr int32_t kGroup = orl::errorGroup::stream;
 thread_local int64_t tWriteBudget = -1;
 
-// Writes at most the bytes the test hook still allows; returns the number written.
+// Files are read and written in large pieces: a knowledge base is millions of small values.
+constexpr std::size_t kStreamBufferBytes = std::size_t{1} << 18;
+
+void useLargeBuffer(orlStream* s) {
+  s->buffer = std::make_unique_for_overwrite<char[]>(kStreamBufferBytes);
+  // Without it the stream keeps the default buffer, which works as well.
+  if (std::setvbuf(s->file, s->buffer.get(), _IOFBF, kStreamBufferBytes) != 0) s->buffer.reset();
+}
+
+// Writes at most the bytes the test hook still allows; returns the number written. A stream is
+// used by one thread at a time (its owner holds the object's access), so stdio's lock is left out.
 std::size_t writeBytes(orlStream* s, const void* data, std::size_t count) {
   std::size_t allowed = count;
-  if (tWriteBudget >= 0 && static_cast<int64_t>(count) > tWriteBudget) allowed = static_cast<std::size_t>(tWriteBudget);
-  std::size_t written = allowed > 0 ? std::fwrite(data, 1, allowed, s->file) : 0;
-  if (tWriteBudget >= 0) tWriteBudget -= static_cast<int64_t>(written);
+  int64_t budget = tWriteBudget;
+  if (budget >= 0 && static_cast<int64_t>(count) > budget) allowed = static_cast<std::size_t>(budget);
+  std::size_t written = allowed > 0 ? fwrite_unlocked(data, 1, allowed, s->file) : 0;
+  if (budget >= 0) tWriteBudget = budget - static_cast<int64_t>(written);
   return written;
 }
 
 std::size_t readBytes(orlStream* s, void* data, std::size_t count) {
-  std::size_t got = count > 0 ? std::fread(data, 1, count, s->file) : 0;
+  std::size_t got = count > 0 ? fread_unlocked(data, 1, count, s->file) : 0;
   s->position += static_cast<int64_t>(got);
   return got;
 }
@@ -140,6 +153,7 @@ orlStream* stream_createFileInputStream(const char* pFileName) {
     ORL_RAISE(kGroup, 6, "Datei \"", pFileName, "\" kann nicht zum Lesen ge\xF6" "ffnet werden");
   }
   s->size = static_cast<int64_t>(info.st_size);
+  useLargeBuffer(s.get());
   return s.release();
 }
 
@@ -148,6 +162,7 @@ orlStream* stream_createFileOutputStream(const char* pFileName) {
   orl::StreamPtr s(new orlStream);
   s->file = std::fopen(pFileName, "wb");
   if (s->file == nullptr) cannotOpenForWriting(pFileName);
+  useLargeBuffer(s.get());
   return s.release();
 }
 
@@ -178,6 +193,7 @@ orlStream* stream_createAtomicFileOutputStream(const char* pFileName) {
     ::close(fd);
     cannotOpenForWriting(pFileName);
   }
+  useLargeBuffer(s.get());
   return s.release();
 }
 
@@ -320,6 +336,15 @@ char* stream_readChars(orlStream* pThis, int32_t pLength) {
   if (pThis == nullptr || pLength < 0) ORL_RAISE(kGroup, 1, "pThis == NULL || pLength < 0 in stream_readString");
   if (pLength == 0) return nullptr;
   return static_cast<char*>(readBlock(pThis, pLength, 1, "stream_readString"));
+}
+
+void stream_readCharsInto(orlStream* pThis, int32_t pLength, char* pBuffer) {
+  if (pThis == nullptr || pLength < 0 || pBuffer == nullptr)
+    ORL_RAISE(kGroup, 1, "pThis == NULL || pLength < 0 in stream_readString");
+  if (pLength > stream_remainingBytes(pThis)) shortRead(consumeRest(pThis), pLength, "stream_readString");
+  std::size_t got = readBytes(pThis, pBuffer, static_cast<std::size_t>(pLength));
+  if (got != static_cast<std::size_t>(pLength)) shortRead(static_cast<int64_t>(got), pLength, "stream_readString");
+  pBuffer[pLength] = 0;
 }
 
 int64_t stream_remainingBytes(const orlStream* pThis) {

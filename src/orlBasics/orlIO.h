@@ -55,6 +55,8 @@ byteArray stream_readByteArray(orlStream* pThis);
 // Length -1 and length 0 both read back as null.
 char* stream_readString(orlStream* pThis);
 char* stream_readChars(orlStream* pThis, int32_t pLength);
+// The same bytes into pBuffer (pLength + 1 bytes, terminated), with the same checks and errors.
+void stream_readCharsInto(orlStream* pThis, int32_t pLength, char* pBuffer);
 
 // Bytes left to read in an input stream.
 int64_t stream_remainingBytes(const orlStream* pThis);

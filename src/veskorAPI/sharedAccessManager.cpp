@@ -21,6 +21,26 @@ bool returnUnits(sharedAccessManager* pThis, int32_t units) {
   return true;
 }
 
+// Takes `units` in one step once that many are free. Only the holder of the mutex acquires, so
+// the units it waits for cannot go to anyone else.
+void takeUnits(sharedAccessManager* pThis, int32_t units) {
+  int32_t free = pThis->unitsFree.load(std::memory_order_acquire);
+  for (;;) {
+    if (free < units) {
+      pThis->unitsFree.wait(free, std::memory_order_acquire);
+      free = pThis->unitsFree.load(std::memory_order_acquire);
+    } else if (pThis->unitsFree.compare_exchange_weak(free, free - units, std::memory_order_acquire,
+                                                      std::memory_order_acquire)) {
+      return;
+    }
+  }
+}
+
+void giveUnits(sharedAccessManager* pThis, int32_t units) {
+  pThis->unitsFree.fetch_add(units, std::memory_order_release);
+  pThis->unitsFree.notify_all();
+}
+
 }  // namespace
 
 sharedAccessManager* sharedAccessManager_create(int32_t pNumberUnitsOfResource) {
@@ -32,12 +52,12 @@ sharedAccessManager* sharedAccessManager_create(int32_t pNumberUnitsOfResource) 
 
 void sharedAccessManager_free(sharedAccessManager* pThis) noexcept { delete pThis; }
 
-// The four primitives hold or hand back semaphore units, which the analysis does not see as the
+// The four primitives hold or hand back units, which the analysis does not see as the
 // access they stand for.
 void sharedAccessManager_getSharedAccess(sharedAccessManager* pThis) ORL_NO_THREAD_SAFETY_ANALYSIS {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "error: pThis == NULL in sharedAccessManager_getSharedAccess()");
   orl::MutexLock lock(pThis->mutex, lockFailure("sharedAccessManager_getSharedAccess()"));
-  pThis->semaphore.acquire();
+  takeUnits(pThis, 1);
   pThis->unitsTaken.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -50,7 +70,7 @@ void sharedAccessManager_releaseSharedAccess(sharedAccessManager* pThis) ORL_NO_
               "error: no matching call of sharedAccessManager_getSharedAccess() for call of "
               "sharedAccessManager_releaseSharedAccess()");
   }
-  pThis->semaphore.release();
+  giveUnits(pThis, 1);
 }
 
 void sharedAccessManager_getExclusiveAccess(sharedAccessManager* pThis) ORL_NO_THREAD_SAFETY_ANALYSIS {
@@ -58,7 +78,7 @@ void sharedAccessManager_getExclusiveAccess(sharedAccessManager* pThis) ORL_NO_T
     ORL_RAISE(kGroup, 1, "error: pThis == NULL in sharedAccessManager_getExclusiveAccess()");
   }
   orl::MutexLock lock(pThis->mutex, lockFailure("sharedAccessManager_getExclusiveAccess()"));
-  for (int32_t i = 0; i < pThis->numberUnits; ++i) pThis->semaphore.acquire();
+  takeUnits(pThis, pThis->numberUnits);
   pThis->unitsTaken.fetch_add(pThis->numberUnits, std::memory_order_relaxed);
 }
 
@@ -71,5 +91,5 @@ void sharedAccessManager_releaseExclusiveAccess(sharedAccessManager* pThis) ORL_
               "error: no matching call of sharedAccessManager_getExclusiveAccess() for call of "
               "sharedAccessManager_releaseExclusiveAccess()");
   }
-  pThis->semaphore.release(pThis->numberUnits);
+  giveUnits(pThis, pThis->numberUnits);
 }

@@ -1,25 +1,26 @@
-// Reader/writer lock built from a counting semaphore of numberUnits units (group 100): a shared
-// holder takes one unit, an exclusive holder takes all of them. Acquisitions are serialised by a
-// mutex, so a waiting exclusive request keeps new shared holders out; releases take no mutex.
+// Reader/writer lock built from a count of numberUnits units (group 100): a shared holder takes one
+// unit, an exclusive holder takes all of them at once, waiting until every one is free.
+// Acquisitions are serialised by a mutex, so a waiting exclusive request keeps new shared holders
+// out; releases take no mutex.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <semaphore>
 
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/threadAnnotations.h"
 
 // The access is what the analysis knows as the lock: fields guarded by it name the manager.
 struct ORL_CAPABILITY("access") sharedAccessManager {
-  explicit sharedAccessManager(int32_t units) : numberUnits(units), semaphore(units) {}
+  explicit sharedAccessManager(int32_t units) : numberUnits(units), unitsFree(units) {}
 
   int32_t numberUnits;
   // Serialises acquisitions only.
   orl::Mutex mutex;
-  std::counting_semaphore<> semaphore;
+  // Units not held; the one waiting acquirer sleeps on it until enough are back.
+  std::atomic<int32_t> unitsFree;
   // Units currently taken; lets a release without a matching get be refused instead of
-  // overfilling the semaphore.
+  // handing out more units than there are.
   std::atomic<int32_t> unitsTaken{0};
 };
 

@@ -33,6 +33,14 @@ akbAndWkb accessAKBAndWKB(veskorCall_t& call, const char* pWKBName, const char* 
   return {akb, wkb};
 }
 
+// One entry as veskorAddEntry stores it: its text normalised, added to the AKB, its words
+// registered in the WKB.
+void addOneEntry(const akbAndWkb& kbs, const hash_t* abbreviations, const char* key, const char* entryText) {
+  orl::OwnedText text(cAPIAdd_preprocessText(entryText, abbreviations));
+  knowledgeBase_addEntry(kbs.akb, key, text.get(), nullptr, 0.0);
+  if (kbs.wkb != nullptr) registerEntryWords(kbs.wkb, text.get());
+}
+
 knowledgeBase* accessKB(veskorCall_t& call, const char* pKBName) {
   return call.exclusiveAccess<knowledgeBase>(call.lookUpKB(pKBName));
 }
@@ -55,10 +63,43 @@ extern "C" VESKOR_EXPORT int veskorAddEntry(int connectionID, const char* pWKBNa
                 "error: pEntryText == NULL in veskorAddEntry()");
     }
     akbAndWkb kbs = accessAKBAndWKB(call, pWKBName, pAKBName);
-    orl::HashPtr abbreviations(createAbbreviationList());
-    orl::OwnedText text(cAPIAdd_preprocessText(pEntryText, abbreviations.get()));
-    knowledgeBase_addEntry(kbs.akb, pPrimaryKey, text.get(), nullptr, 0.0);
-    if (kbs.wkb != nullptr) registerEntryWords(kbs.wkb, text.get());
+    addOneEntry(kbs, sharedAbbreviationList(), pPrimaryKey, pEntryText);
+  });
+}
+
+extern "C" VESKOR_EXPORT int veskorAddEntries(int connectionID, const char* pWKBName, const char* pAKBName,
+                                              int pNumberEntries, const char* const* pPrimaryKeys,
+                                              const char* const* pEntryTexts, int* pFailedIndex) {
+  if (pFailedIndex != nullptr) *pFailedIndex = -1;
+  return veskorCall("veskorAddEntries", connectionID, [&](veskorCall_t& call) {
+    if (pAKBName == nullptr) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pAKBName == NULL in veskorAddEntries()");
+    }
+    if (pNumberEntries < 0) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pNumberEntries < 0 in veskorAddEntries()");
+    }
+    if (pNumberEntries > 0 && (pPrimaryKeys == nullptr || pEntryTexts == nullptr)) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pPrimaryKeys == NULL || pEntryTexts == NULL in veskorAddEntries()");
+    }
+    akbAndWkb kbs = accessAKBAndWKB(call, pWKBName, pAKBName);
+    const hash_t* abbreviations = sharedAbbreviationList();
+    for (int i = 0; i < pNumberEntries; ++i) {
+      // Set before the entry is tried: whatever fails from here on concerns entry i.
+      if (pFailedIndex != nullptr) *pFailedIndex = i;
+      if (pPrimaryKeys[i] == nullptr) {
+        ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                  "error: pPrimaryKeys[", i, "] == NULL in veskorAddEntries()");
+      }
+      if (pEntryTexts[i] == nullptr) {
+        ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                  "error: pEntryTexts[", i, "] == NULL in veskorAddEntries()");
+      }
+      addOneEntry(kbs, abbreviations, pPrimaryKeys[i], pEntryTexts[i]);
+    }
+    if (pFailedIndex != nullptr) *pFailedIndex = -1;
   });
 }
 

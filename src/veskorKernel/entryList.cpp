@@ -1,6 +1,8 @@
 #include "veskorKernel/entryList.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -16,12 +18,19 @@ bool isValid(const entry* e) {
   return e->primaryKey != nullptr || e->text != nullptr;
 }
 
-void freeEntryContents(entry* e) noexcept {
-  orlFree(e->primaryKey);
-  orlFree(e->text);
+void freeText(const entryList* list, char* text) noexcept {
+  if (!list->packed.holds(text)) orlFree(text);
+}
+
+void freeEntryContents(const entryList* list, entry* e) noexcept {
+  freeText(list, e->primaryKey);
+  freeText(list, e->text);
   orlFree(e->syntacticFeatures);
   *e = entry{nullptr, nullptr, 0.0, nullptr};
 }
+
+// Fresh blocks are this large unless the list is small.
+constexpr std::size_t kPackedBlockBytes = std::size_t{1} << 20;
 
 // The entry at a valid index (0 to entryList_getMaxIndex).
 entry* entryAt(const entryList* list, int32_t index) {
@@ -30,7 +39,7 @@ entry* entryAt(const entryList* list, int32_t index) {
 
 // Takes the element just appended back out.
 void removeLastEntry(entryList* list) noexcept {
-  freeEntryContents(&list->entries.back());
+  freeEntryContents(list, &list->entries.back());
   list->entries.pop_back();
 }
 
@@ -41,6 +50,31 @@ bool keyMatches(const char* key, const char* pattern, int32_t mode) {
 }
 
 }  // namespace
+
+packedTexts::~packedTexts() {
+  for (const Block& block : blocks_) orlFree(block.bytes);
+}
+
+char* packedTexts::allocate(std::size_t bytes, std::size_t sizeHint) {
+  if (blocks_.empty() || blocks_.back().size - usedInLast_ < bytes) {
+    std::size_t size = std::max(bytes, std::min(kPackedBlockBytes, sizeHint));
+    blocks_.reserve(blocks_.size() + 1);  // so that the block cannot be lost once allocated
+    blocks_.push_back(Block{static_cast<char*>(orlMalloc(size)), size});
+    usedInLast_ = 0;
+  }
+  char* room = blocks_.back().bytes + usedInLast_;
+  usedInLast_ += bytes;
+  return room;
+}
+
+bool packedTexts::holds(const char* text) const noexcept {
+  auto at = reinterpret_cast<std::uintptr_t>(text);
+  for (const Block& block : blocks_) {
+    auto begin = reinterpret_cast<std::uintptr_t>(block.bytes);
+    if (at >= begin && at < begin + block.size) return true;
+  }
+  return false;
+}
 
 entryList* entryList_create(int32_t pNumberSyntacticFeatures) {
   if (pNumberSyntacticFeatures < 0) ORL_RAISE(kGroup, 1, "pNumberSyntacticFeatures < 0 in entryList_create");
@@ -87,7 +121,7 @@ int32_t entryList_appendEntry(entryList* pThis, const entry* pEntry) {
 void entryList_deleteEntry(entryList* pThis, int32_t pIndex) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_deleteEntry");
   if (!entryList_isValidEntry(pThis, pIndex)) return;
-  freeEntryContents(entryAt(pThis, pIndex));
+  freeEntryContents(pThis, entryAt(pThis, pIndex));
 }
 
 entry* entryList_getEntry(const entryList* pThis, int32_t pIndex) {
@@ -132,7 +166,7 @@ std::vector<int32_t> entryList_defragment(entryList* pThis) {
   for (int32_t old = 0; old < count; ++old) {
     entry* e = entryAt(pThis, old);
     if (!isValid(e)) {
-      freeEntryContents(e);  // an entry with neither key nor text may still hold a feature block
+      freeEntryContents(pThis, e);  // an entry with neither key nor text may still hold a feature block
       newIndexOf[old] = -1;
       continue;
     }
@@ -149,7 +183,7 @@ std::vector<int32_t> entryList_defragment(entryList* pThis) {
 void entryList_freeAllEntries(entryList* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_freeAllEntries");
   int32_t count = entryList_getMaxIndex(pThis) + 1;
-  for (int32_t i = 0; i < count; ++i) freeEntryContents(entryAt(pThis, i));
+  for (int32_t i = 0; i < count; ++i) freeEntryContents(pThis, entryAt(pThis, i));
 }
 
 int strpre(const char* pString, const char* pPrefix) {

@@ -32,6 +32,28 @@ struct entryTextIndex {
   std::unordered_map<std::string, std::vector<int32_t>, Hash, std::equal_to<>> groups;
 };
 
+// Keys and texts of the entries read from a file, packed into a few large blocks instead of one
+// allocation each (a word list has hundreds of thousands of short keys). Entries added later own
+// theirs; freeing an entry leaves packed bytes alone, and the blocks go with the list.
+class packedTexts {
+ public:
+  packedTexts() = default;
+  packedTexts(const packedTexts&) = delete;
+  packedTexts& operator=(const packedTexts&) = delete;
+  ~packedTexts();
+  // Room for `bytes` bytes; a new block takes at most `sizeHint` bytes when that is enough.
+  char* allocate(std::size_t bytes, std::size_t sizeHint);
+  bool holds(const char* text) const noexcept;
+
+ private:
+  struct Block {
+    char* bytes;
+    std::size_t size;
+  };
+  std::vector<Block> blocks_;
+  std::size_t usedInLast_ = 0;
+};
+
 struct entryList {
   int32_t version = 1;
   int32_t numberSyntacticFeatures = 0;
@@ -41,6 +63,7 @@ struct entryList {
   // the list may search by text at the same time.
   mutable std::atomic<entryTextIndex*> entryTextHash{nullptr};
   mutable orl::Mutex entryTextHashMutex;
+  packedTexts packed;
 };
 
 // Match modes of entryList_findEntryByKey.

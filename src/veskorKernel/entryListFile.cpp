@@ -22,18 +22,26 @@ void readTag(orlStream* stream, const char* tag) {
   if (stored == nullptr || std::memcmp(stored.get(), tag, 4) != 0) wrongFormat();
 }
 
-// A stored text: -1 is null, and unlike a plain string read, length 0 is the empty text. An entry
-// added under the key "" keeps it; read back as null it would turn into a hole.
-char* readStoredText(orlStream* stream) {
+// A stored text, packed into the list's blocks: -1 is null, and unlike a plain string read, length
+// 0 is the empty text. An entry added under the key "" keeps it; read back as null it would turn
+// into a hole.
+char* readStoredText(entryList* list, orlStream* stream) {
   int32_t length = stream_readInt32(stream);
   if (length == -1) return nullptr;
-  if (length == 0) return orlStrdup("");
-  return stream_readChars(stream, length);
+  if (length < 0 || length > stream_remainingBytes(stream)) {
+    // The stream refuses it with its own read error, before anything is allocated.
+    return stream_readChars(stream, length);
+  }
+  char* text = list->packed.allocate(static_cast<std::size_t>(length) + 1,
+                                     static_cast<std::size_t>(stream_remainingBytes(stream)) + 1);
+  stream_readCharsInto(stream, length, text);
+  return text;
 }
 
 void appendStoredEntry(entryList* list, orlStream* stream) {
-  orl::OwnedText key(readStoredText(stream));
-  orl::OwnedText text(readStoredText(stream));
+  // Packed texts belong to the list: a failure further on leaves them to it.
+  char* key = readStoredText(list, stream);
+  char* text = readStoredText(list, stream);
   byteArray block = stream_readByteArray(stream);
   std::unique_ptr<unsigned char, orl::FreeWith<orlFree>> ownedBlock(block.bytes);
   double value = stream_readFloat64(stream);
@@ -44,9 +52,7 @@ void appendStoredEntry(entryList* list, orlStream* stream) {
     // Hits copy numberSyntacticFeatures bytes from every block: a shorter one would be overrun.
     wrongFormat();
   }
-  list->entries.push_back(entry{key.get(), text.get(), value, ownedBlock.get()});
-  key.release();
-  text.release();
+  list->entries.push_back(entry{key, text, value, ownedBlock.get()});
   ownedBlock.release();
 }
 

@@ -28,13 +28,35 @@ struct Candidate {
   uint32_t count;
 };
 
+// Indices of points, appended without checks into room made beforehand (each point is touched at
+// most once per search, so the room needed is known before counting).
+class PointList {
+ public:
+  void makeRoom(std::size_t n) {
+    if (buffer_.size() < n) buffer_.resize(n);
+  }
+  void clear() { size_ = 0; }
+  std::size_t size() const { return size_; }
+  int32_t* begin() { return buffer_.data(); }
+  int32_t* end() { return buffer_.data() + size_; }
+  const int32_t* begin() const { return buffer_.data(); }
+  const int32_t* end() const { return buffer_.data() + size_; }
+  // For loops that append through a local pointer and say where they stopped.
+  int32_t* appendAt() { return buffer_.data() + size_; }
+  void endAt(const int32_t* end) { size_ = static_cast<std::size_t>(end - buffer_.data()); }
+
+ private:
+  std::vector<int32_t> buffer_;
+  std::size_t size_ = 0;
+};
+
 struct SearchScratch {
   // Counters, all zero between searches, as narrow as the number of seek features allows: the
   // smaller the array, the more of it stays in the cache.
   std::vector<uint8_t> counts8;
   std::vector<uint16_t> counts16;
   std::vector<uint32_t> counts32;
-  std::vector<int32_t> touched;  // the points whose counter is not zero
+  PointList touched;  // the points whose counter is not zero
   std::vector<int64_t> histogram;
   std::vector<const featureRecord*> lists;
   std::vector<int32_t> survivors;
@@ -43,7 +65,12 @@ struct SearchScratch {
   std::vector<Candidate> equal;
 };
 
-thread_local SearchScratch tScratch;
+// The thread's scratch through a call: where the compiler sees the thread-local itself, it
+// recomputes its address (a call into the dynamic loader) at each use, even in the counting loop.
+[[gnu::noinline]] SearchScratch& scratch() {
+  thread_local SearchScratch tScratch;
+  return tScratch;
+}
 
 bool ranksBefore(const Candidate& a, const Candidate& b) {
   return a.count != b.count ? a.count > b.count : a.index < b.index;
@@ -61,9 +88,8 @@ std::vector<Count>& countsOf(SearchScratch& s) {
 }
 
 // How many of the points have each count (counts up to `top`).
-template <class Count>
-void countHistogram(SearchScratch& s, const Count* counts, const std::vector<int32_t>& points,
-                    std::size_t top) {
+template <class Count, class Points>
+void countHistogram(SearchScratch& s, const Count* counts, const Points& points, std::size_t top) {
   s.histogram.assign(top + 1, 0);
   for (int32_t index : points) ++s.histogram[counts[index]];
 }
@@ -207,7 +233,7 @@ void countAndRank(SearchScratch& s, const featureSpace* space, int32_t numberFea
   std::vector<Count>& countVector = countsOf<Count>(s);
   if (countVector.size() < static_cast<std::size_t>(indexMax) + 1)
     countVector.resize(static_cast<std::size_t>(indexMax) + 1, 0);
-  s.touched.reserve(static_cast<std::size_t>(std::min<int64_t>(postings, int64_t{indexMax} + 1)));
+  s.touched.makeRoom(static_cast<std::size_t>(std::min<int64_t>(postings, int64_t{indexMax} + 1)));
   Count* counts = countVector.data();
   orl::ScopeGuard resetCounts([&s, counts] {
     for (int32_t index : s.touched) counts[index] = 0;
@@ -233,13 +259,18 @@ void countAndRank(SearchScratch& s, const featureSpace* space, int32_t numberFea
       if (q - read < bound) break;
     }
     readSinceBound += list.count;
-    for (int32_t i = 0; i < list.count; ++i) {
-      int32_t index = list.indices[i];
+    // Locals only: the counters are bytes, which may alias anything, so fields would be reloaded
+    // after every count.
+    int32_t* touched = s.touched.appendAt();
+    const int32_t* indices = list.indices;
+    for (int32_t i = 0, n = list.count; i < n; ++i) {
+      int32_t index = indices[i];
       if (deleted != nullptr && index < deletedCount && deleted[index] != 0) continue;
       Count count = counts[index];
-      if (count == 0) s.touched.push_back(index);
+      if (count == 0) *touched++ = index;
       counts[index] = static_cast<Count>(count + 1);
     }
+    s.touched.endAt(touched);
   }
 
   if (read == q) {
@@ -278,7 +309,7 @@ void countAndRank(SearchScratch& s, const featureSpace* space, int32_t numberFea
 
 void rankedSearch(const featureSpace* space, std::span<const std::string_view> features, int32_t k,
                   std::vector<featureSpaceHit>& hits) {
-  SearchScratch& s = tScratch;
+  SearchScratch& s = scratch();
   s.lists.clear();
   int32_t indexMax = -1;
   int64_t postings = 0;

@@ -13,7 +13,11 @@ namespace {
 
 constexpr int32_t kGroup = orl::errorGroup::knowledgeBase;
 
-thread_local veskorKernel::FeatureViews tFeatures;
+// The features of the entry being added, kept per thread so that their room is reused.
+[[gnu::noinline]] veskorKernel::FeatureViews& entryFeatures() {
+  thread_local veskorKernel::FeatureViews tFeatures;
+  return tFeatures;
+}
 
 bool entryInformationSatisfied(const knowledgeBaseSettings& settings, const char* key, const void* features,
                                double value) {
@@ -90,13 +94,14 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
     ORL_RAISE(kGroup, 11, "Ung\xFCltige L\xE4nge des Eintragstexts in knowledgeBase_addEntry");
   }
   veskorKernel::PreparedText prepared = veskorKernel::prepareText(pThis, pText);
-  veskorKernel::computeDistinctFeatures(pThis, prepared.featureText(), tFeatures);
+  veskorKernel::FeatureViews& features = entryFeatures();
+  veskorKernel::computeDistinctFeatures(pThis, prepared.featureText(), features);
   entry stored{const_cast<char*>(pPrimaryKey),
                settings.has(kbEntryInformation::textStored) ? prepared.preprocessed.get() : nullptr, pValue,
                static_cast<unsigned char*>(const_cast<void*>(pSyntacticFeatures))};
   int32_t index = entryList_appendEntry(pThis->entryList, &stored);
   try {
-    featureSpace_addEntry(pThis->featureSpace, tFeatures, index);
+    featureSpace_addEntry(pThis->featureSpace, features, index);
   } catch (...) {
     // The point is in no entry set (the feature space undid it); the entry leaves a hole that
     // the next defragmentation closes.

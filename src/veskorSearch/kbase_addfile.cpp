@@ -14,8 +14,7 @@ int32_t kbase_addFile(const char* pPrimaryKey, const char* pText, knowledgeBase*
   }
   if (!knowledgeBase_getSettings(pAKB).holdsSentences())
     ORL_RAISE(orl::errorGroup::search, 2, "invalid feature type of akb in kbase_addFile()");
-  orl::HashPtr abbreviations(createAbbreviationList());
-  int32_t stored = cutDocument(pText, abbreviations.get(), [&](const documentSentence& sentence) {
+  int32_t stored = cutDocument(pText, sharedAbbreviationList(), [&](const documentSentence& sentence) {
     orl::OwnedText key(sentenceKey_format(pPrimaryKey, sentence.number, sentence.offset, sentence.length));
     knowledgeBase_addEntry(pAKB, key.get(), sentence.text, nullptr, 0.0);
     if (pWKB != nullptr) registerSentenceWords(pWKB, sentence.words, sentence.text);

@@ -1,5 +1,6 @@
 #include "veskorText/abbreviationList.h"
 
+#include <cstring>
 #include <string>
 
 #include "veskorText/germanText.h"
@@ -46,9 +47,13 @@ constexpr Abbreviation kAbbreviations[] = {
 const char* findAbbreviationExpansion(const hash_t* list, const char* word) {
   if (list == nullptr || word == nullptr) return nullptr;
   if (hnode_t* node = hash_lookup(list, word)) return static_cast<const char*>(hnode_get(node));
-  orl::OwnedText upper(orlStrdup(word));
-  toUpperGermanInPlace(upper.get());
-  if (hnode_t* node = hash_lookup(list, upper.get())) return static_cast<const char*>(hnode_get(node));
+  // Words are short: their upper-cased copy goes on the stack unless it does not fit.
+  char buffer[64];
+  std::size_t length = std::strlen(word);
+  orl::OwnedText allocated(length < sizeof buffer ? nullptr : orlStrdup(word));
+  char* upper = allocated != nullptr ? allocated.get() : static_cast<char*>(std::memcpy(buffer, word, length + 1));
+  toUpperGermanInPlace(upper);
+  if (hnode_t* node = hash_lookup(list, upper)) return static_cast<const char*>(hnode_get(node));
   return nullptr;
 }
 
@@ -58,6 +63,12 @@ hash_t* createAbbreviationList() {
     hash_alloc_insert(list.get(), a.abbreviation, const_cast<char*>(a.expansion));
   }
   return list.release();
+}
+
+const hash_t* sharedAbbreviationList() {
+  // A failed first build raises and is tried again by the next caller.
+  static const orl::HashPtr list(createAbbreviationList());
+  return list.get();
 }
 
 bool isAbbreviation(const char* word, const hash_t* list) {

@@ -11,6 +11,11 @@
 // so hash_free releases everything.
 hash_t* createAbbreviationList();
 
+// One table of the same pairs for the whole process, made at the first call and never changed:
+// adding entries and documents reads it instead of building a table per call. Lookups only read,
+// so threads share it.
+const hash_t* sharedAbbreviationList();
+
 // The expansion (static text) of the word, or of its German upper-cased copy; null when the
 // word is no abbreviation or an argument is null.
 const char* findAbbreviationExpansion(const hash_t* list, const char* word);

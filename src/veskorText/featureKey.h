@@ -14,8 +14,50 @@ inline constexpr uint64_t kHashedKeyTag = uint64_t{0xFF} << 56;
 inline uint64_t featureKey(std::string_view text) {
   std::size_t length = text.size();
   if (length <= 7) {
+    // The bytes as they lie in memory, copied in pieces of fixed size: a copy of a variable
+    // length would call memcpy.
+    const char* p = text.data();
     uint64_t packed = 0;
-    std::memcpy(&packed, text.data(), length);
+    uint32_t four = 0;
+    uint16_t two = 0;
+    uint8_t one = 0;
+    switch (length) {
+      case 1:
+        std::memcpy(&one, p, 1);
+        packed = one;
+        break;
+      case 2:
+        std::memcpy(&two, p, 2);
+        packed = two;
+        break;
+      case 3:
+        std::memcpy(&two, p, 2);
+        std::memcpy(&one, p + 2, 1);
+        packed = two | uint64_t{one} << 16;
+        break;
+      case 4:
+        std::memcpy(&four, p, 4);
+        packed = four;
+        break;
+      case 5:
+        std::memcpy(&four, p, 4);
+        std::memcpy(&one, p + 4, 1);
+        packed = four | uint64_t{one} << 32;
+        break;
+      case 6:
+        std::memcpy(&four, p, 4);
+        std::memcpy(&two, p + 4, 2);
+        packed = four | uint64_t{two} << 32;
+        break;
+      case 7:
+        std::memcpy(&four, p, 4);
+        std::memcpy(&two, p + 4, 2);
+        std::memcpy(&one, p + 6, 1);
+        packed = four | uint64_t{two} << 32 | uint64_t{one} << 48;
+        break;
+      default:
+        break;
+    }
     return packed | (uint64_t{length} << 56);
   }
   uint64_t hash = 0x9E3779B97F4A7C15ULL ^ length;

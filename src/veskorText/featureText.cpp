@@ -38,11 +38,22 @@ namespace {
 
 struct SeenSlot {
   uint64_t key;
-  uint32_t positionPlusOne;  // 0 = free
+  uint32_t positionPlusOne;
+  uint32_t round;  // the slot is taken in this round only
 };
 
-thread_local std::vector<SeenSlot> tSeen;
-thread_local FeatureViews tSurvivors;
+// A table that is never cleared: each call is a new round, and slots of other rounds count as free.
+struct SeenTable {
+  std::vector<SeenSlot> slots;
+  uint32_t round = 0;
+};
+
+// Through a call: where the compiler sees the thread-local itself, it recomputes its address (a
+// call into the dynamic loader) at uses all over the loop.
+[[gnu::noinline]] SeenTable& seenTable() {
+  thread_local SeenTable tSeen;
+  return tSeen;
+}
 
 }  // namespace
 
@@ -51,29 +62,37 @@ void removeDoubleFeatures(FeatureViews& features) {
   if (n < 2) return;
   unsigned bits = static_cast<unsigned>(std::bit_width(n * 2 - 1));
   std::size_t mask = (std::size_t{1} << bits) - 1;
-  tSeen.assign(mask + 1, SeenSlot{0, 0});
-  tSurvivors.clear();
-  tSurvivors.reserve(n);
-  // Walking backwards makes the last of equal features the one that is kept.
+  SeenTable& table = seenTable();
+  if (table.slots.size() < mask + 1 || ++table.round == 0) {
+    table.slots.assign(std::max(table.slots.size(), mask + 1), SeenSlot{0, 0, 0});
+    table.round = 1;
+  }
+  const uint32_t round = table.round;
+  SeenSlot* seen = table.slots.data();
+  std::string_view* all = features.data();
+  // Walking backwards makes the last of equal features the one that is kept. Survivors are
+  // written from the back in place: the next one goes at `kept` - 1, never below the feature
+  // being read, and the table points at survivors' new places, which stay as written.
+  std::size_t kept = n;
   for (std::size_t i = n; i-- > 0;) {
-    std::string_view feature = features[i];
+    std::string_view feature = all[i];
     uint64_t key = featureKey(feature);
     bool exact = featureKeyIsExact(key);
     std::size_t slot = featureSlot(key, 64 - bits);
     bool repeated = false;
-    while (tSeen[slot].positionPlusOne != 0) {
-      if (tSeen[slot].key == key && (exact || features[tSeen[slot].positionPlusOne - 1] == feature)) {
+    while (seen[slot].round == round) {
+      if (seen[slot].key == key && (exact || all[seen[slot].positionPlusOne - 1] == feature)) {
         repeated = true;
         break;
       }
       slot = (slot + 1) & mask;
     }
     if (repeated) continue;
-    tSeen[slot] = SeenSlot{key, static_cast<uint32_t>(i + 1)};
-    tSurvivors.push_back(feature);
+    all[--kept] = feature;
+    seen[slot] = SeenSlot{key, static_cast<uint32_t>(kept + 1), round};
   }
-  std::reverse(tSurvivors.begin(), tSurvivors.end());
-  features.swap(tSurvivors);
+  std::move(features.begin() + static_cast<std::ptrdiff_t>(kept), features.end(), features.begin());
+  features.resize(n - kept);
 }
 
 }  // namespace veskorText

@@ -1,5 +1,7 @@
 #include "veskorText/wordPreparation.h"
 
+#include <cstring>
+
 #include "orlBasics/orlText.h"
 #include "veskorText/abbreviationList.h"
 #include "veskorText/sentenceWord.h"
@@ -63,14 +65,23 @@ bool isTrimmedByte(char c) {
 }
 
 void appendIfWord(sentenceWords& words, std::string_view piece, int32_t endCharacter) {
-  std::string word = replaceHtmlEntities(std::string(piece));
-  std::string_view trimmed = trimPunctuation(word);
+  // Every entity starts with "&": a piece without one is taken as it is, without a copy.
+  std::string word;
+  if (std::memchr(piece.data(), '&', piece.size()) != nullptr) {
+    word = replaceHtmlEntities(std::string(piece));
+    piece = word;
+  }
+  std::string_view trimmed = trimPunctuation(piece);
   if (!isUsableWord(trimmed)) return;
   words.emplace_back(trimmed, endCharacter);
 }
 
 // A hyphenated part gives the joined form first, then its pieces from last to first.
 void appendPart(sentenceWords& words, std::string_view part, int32_t endCharacter) {
+  if (std::memchr(part.data(), '-', part.size()) == nullptr) {  // one piece, nothing to join
+    if (!part.empty()) appendIfWord(words, part, endCharacter);
+    return;
+  }
   std::vector<std::string_view> pieces = splitRuns(part, '-');
   if (pieces.size() > 1) {
     std::string joined;
@@ -120,7 +131,20 @@ std::vector<std::string_view> splitRuns(std::string_view text, char delimiter) {
 
 void prepareWord(sentenceWords& words, const hash_t* abbreviationList, std::string_view token,
                  int32_t endCharacter) {
-  std::vector<std::string_view> parts = expandAbbreviation(abbreviationList, token);
+  // Most tokens are no abbreviation: looked up from a copy on the stack, they cost no allocation.
+  char buffer[64];
+  const char* expansion = nullptr;
+  if (token.size() < sizeof buffer) {
+    std::memcpy(buffer, token.data(), token.size());
+    buffer[token.size()] = 0;
+    expansion = findAbbreviationExpansion(abbreviationList, buffer);
+    if (expansion == nullptr) {
+      appendPart(words, token, endCharacter);
+      return;
+    }
+  }
+  std::vector<std::string_view> parts =
+      expansion != nullptr ? splitRuns(expansion, ' ') : expandAbbreviation(abbreviationList, token);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     appendPart(words, parts[i], i + 1 == parts.size() ? endCharacter : 0);
   }

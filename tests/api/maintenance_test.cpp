@@ -15,6 +15,7 @@
 
 #include "support/tempDir.h"
 #include "veskor/veskorAPI.h"
+#include "veskor/veskorExt.h"
 #include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace {
@@ -154,6 +155,89 @@ TEST_F(Maintenance, AddEntryNormalisesTheTextAndRegistersItsWords) {
             VESKOR_ERROR_ENTRY_NOT_VALID);
   EXPECT_EQ(stored("akb"), (Stored{"E1", "E2", "E3"}));
   EXPECT_EQ(stored("wkb").size(), 6u);
+}
+
+// The bytes of a knowledge base as a file, written by a backup.
+std::string fileBytes(int connection, const std::string& path, const char* kbName) {
+  EXPECT_EQ(veskorBackupKB(connection, path.c_str(), kbName), VESKOR_OK);
+  FILE* file = std::fopen(path.c_str(), "rb");
+  std::string bytes;
+  if (file == nullptr) return bytes;
+  for (int c; (c = std::fgetc(file)) != EOF;) bytes += static_cast<char>(c);
+  std::fclose(file);
+  return bytes;
+}
+
+TEST_F(Maintenance, AddEntriesWritesTheSameFilesAsAddingOneByOne) {
+  // Abbreviations, punctuation, repeated words and features, a hyphenated word, umlauts, an empty key.
+  const std::vector<const char*> keys = {"E1", "E2", "E3", "", "E5", "E1", "E7"};
+  const std::vector<const char*> texts = {"Das ist z.B. ein Test.", "Haus und Baum, Baum und Haus!",
+                                          "Stra\xDF" "enbahn-Haltestelle", "\xC4pfel \xD6l \xFC" "ber",
+                                          "aaaa aaaa aaa", "Test", "Das Haus ist rot"};
+  openKB("entries2.kb", "akb2", 0, 0);
+  openKB("words2.kb", "wkb2", 0, 1);
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    ASSERT_EQ(veskorAddEntry(connection_, "wkb", "akb", keys[i], texts[i]), VESKOR_OK) << i;
+  int failed = 7;
+  ASSERT_EQ(veskorAddEntries(connection_, "wkb2", "akb2", static_cast<int>(keys.size()), keys.data(), texts.data(),
+                             &failed),
+            VESKOR_OK);
+  EXPECT_EQ(failed, -1);
+  EXPECT_EQ(fileBytes(connection_, dir_.file("one.kb"), "akb"), fileBytes(connection_, dir_.file("many.kb"), "akb2"));
+  EXPECT_EQ(fileBytes(connection_, dir_.file("one.wkb"), "wkb"),
+            fileBytes(connection_, dir_.file("many.wkb"), "wkb2"));
+  EXPECT_EQ(stored("wkb", true), stored("wkb2", true));
+
+  // One knowledge base in both roles, and a count of 0, which adds nothing.
+  ASSERT_EQ(veskorAddEntries(connection_, "wkb2", "wkb2", 0, nullptr, nullptr, &failed), VESKOR_OK);
+  const char* word = "Wort";
+  EXPECT_EQ(veskorAddEntries(connection_, nullptr, "akb2", 1, &word, &word, nullptr), VESKOR_OK);
+  EXPECT_EQ(stored("akb2").back(), "Wort");
+}
+
+TEST_F(Maintenance, AddEntriesStopsAtTheFirstBadEntryAndKeepsThoseBeforeIt) {
+  const int arg = VESKOR_ERROR_ARGUMENT_NOT_VALID;
+  int failed = 7;
+  const char* one[] = {"k"};
+  expectFailure(veskorAddEntries(connection_, nullptr, nullptr, 1, one, one, &failed), arg,
+                "error: pAKBName == NULL in veskorAddEntries()");
+  EXPECT_EQ(failed, -1);
+  expectFailure(veskorAddEntries(connection_, nullptr, "akb", -1, one, one, &failed), arg,
+                "error: pNumberEntries < 0 in veskorAddEntries()");
+  expectFailure(veskorAddEntries(connection_, nullptr, "akb", 1, nullptr, one, &failed), arg,
+                "error: pPrimaryKeys == NULL || pEntryTexts == NULL in veskorAddEntries()");
+  expectFailure(veskorAddEntries(connection_, nullptr, "akb", 1, one, nullptr, &failed), arg,
+                "error: pPrimaryKeys == NULL || pEntryTexts == NULL in veskorAddEntries()");
+  failed = 7;
+  EXPECT_EQ(veskorAddEntries(connection_, "nowkb", "akb", 1, one, one, &failed), VESKOR_ERROR_KBNAME);
+  EXPECT_EQ(failed, -1);
+  EXPECT_EQ(stored("akb"), Stored{});
+
+  // A null key, then a null text: the entries before each stay, nothing after is tried.
+  const char* keys[] = {"A", nullptr, "C"};
+  const char* texts[] = {"Haus", "Baum", nullptr};
+  expectFailure(veskorAddEntries(connection_, "wkb", "akb", 3, keys, texts, &failed), arg,
+                "error: pPrimaryKeys[1] == NULL in veskorAddEntries()");
+  EXPECT_EQ(failed, 1);
+  keys[1] = "B";
+  expectFailure(veskorAddEntries(connection_, "wkb", "akb", 3, keys + 1, texts + 1, &failed), arg,
+                "error: pEntryTexts[1] == NULL in veskorAddEntries()");
+  EXPECT_EQ(failed, 1);
+  EXPECT_EQ(stored("akb"), (Stored{"A", "B"}));
+
+  // The kernel's refusals come with veskorAddEntry's statuses and the failing entry's index.
+  std::string longKey(1025, 'k'), longText(9000, 'a');
+  const char* badKey[] = {"D", longKey.c_str(), "F"};
+  const char* someTexts[] = {"Dach", "Eis", "Feld"};
+  EXPECT_EQ(veskorAddEntries(connection_, "wkb", "akb", 3, badKey, someTexts, &failed), VESKOR_ERROR_KEY_NOT_VALID);
+  EXPECT_EQ(veskorGetLatestErrorCode(connection_), VESKOR_ERROR_KEY_NOT_VALID);
+  EXPECT_EQ(failed, 1);
+  const char* goodKeys[] = {"G", "H", "I"};
+  const char* badText[] = {"Gras", "Hut", longText.c_str()};
+  EXPECT_EQ(veskorAddEntries(connection_, "wkb", "akb", 3, goodKeys, badText, nullptr), VESKOR_ERROR_ENTRY_NOT_VALID);
+  EXPECT_EQ(stored("akb"), (Stored{"A", "B", "D", "G", "H"}));
+  // Words of the entries added before each failure were registered, those of later ones not.
+  EXPECT_EQ(stored("wkb").size(), 5u);  // HAUS, BAUM, DACH, GRAS, HUT: not EIS, FELD
 }
 
 TEST_F(Maintenance, AddDocumentStoresSentenceKeysAndDeleteDocumentTakesExactlyItsSentences) {

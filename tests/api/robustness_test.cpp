@@ -151,6 +151,12 @@ const std::vector<Function>& functions() {
     STATUS(veskorSaveWA, "0 1 4 15 19" WA_FILE, "a", a.conn, a['a']),
     STATUS(veskorBackupWA, "0 1 4 5 15 19" WA_FILE, "f a", a.conn, a['f'], a['a']),
     STATUS(veskorAddEntry, "0 1 7 10 11 15" WORD_KB, "k y t", a.conn, a['w'], a['k'], a['y'], a['t']),
+    // One entry from the key and text slots; a count above 1 would read past the arrays.
+    {"veskorAddEntries", 3, "0 1 7 10 11 15" WORD_KB, "k", [](const Args& a) {
+       const char* keys[] = {a['y']};
+       const char* texts[] = {a['t']};
+       int failed = 0;
+       return veskorAddEntries(a.conn, a['w'], a['k'], a.number > 1 ? 1 : a.number, keys, texts, &failed); }},
     STATUS(veskorAddDocument, "0 1 7 10 11 15 18", "k y t", a.conn, a['w'], a['k'], a['y'], a['t']),
     STATUS(veskorDeleteEntry, "0 1 7 15", "k y", a.conn, a['k'], a['y']),
     STATUS(veskorDeleteDocument, "0 1 7 15 18", "k y", a.conn, a['k'], a['y']),

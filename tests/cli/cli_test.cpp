@@ -167,6 +167,22 @@ TEST_F(Cli, ImportReportsAndSkipsBadLines) {
   EXPECT_EQ(strict.exitCode, 4);
   EXPECT_EQ(strict.err, "veskor: <stdin>:2: no tab between key and text\n");
   EXPECT_EQ(entryCount("strict.kb"), 0);
+
+  // Entries go to the engine in batches: one it refuses is still reported with its own line and
+  // before a bad line after it, and it is what ends a strict import.
+  const std::string refusedFirst = "b1\tHaus\n" + std::string(1025, 'k') + "\tzu lang\nno tab\nb2\tBaum\n";
+  ok({"create", "order.kb"});
+  const ToolResult ordered = run({"import", "order.kb", "-"}, refusedFirst);
+  EXPECT_EQ(ordered.exitCode, 0) << ordered.err;
+  const std::vector<std::string> orderedErrors = lines(ordered.err);
+  ASSERT_EQ(orderedErrors.size(), 2u) << ordered.err;
+  EXPECT_TRUE(orderedErrors[0].starts_with("veskor: <stdin>:2: engine status 10: ")) << orderedErrors[0];
+  EXPECT_EQ(orderedErrors[1], "veskor: <stdin>:3: no tab between key and text; line skipped");
+  EXPECT_EQ(entryCount("order.kb"), 2);
+  ok({"create", "strict2.kb"});
+  const ToolResult strictOrder = run({"import", "strict2.kb", "--strict"}, refusedFirst);
+  EXPECT_EQ(strictOrder.exitCode, 3);
+  EXPECT_TRUE(strictOrder.err.starts_with("veskor: <stdin>:2: engine status 10: ")) << strictOrder.err;
 }
 
 TEST_F(Cli, ExitCodesAndMessages) {

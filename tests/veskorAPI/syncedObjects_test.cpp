@@ -174,6 +174,38 @@ TEST(SharedAccessManagerConcurrency, ReaderWriterRule) {
   EXPECT_EQ(lateReaderIn.load(), 2);
 }
 
+TEST(SharedAccessManagerConcurrency, WritersAndReadersNeverOverlap) {
+  orl::SharedAccessManagerPtr manager(sharedAccessManager_create(kNamedObjectAccessUnits));
+  std::atomic<int> readers{0}, writers{0}, overlaps{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 500; ++i) {
+        if ((i + t) % 3 == 0) {
+          sharedAccessManager_getExclusiveAccess(manager.get());
+          if (writers.fetch_add(1) != 0 || readers.load() != 0) ++overlaps;
+          std::this_thread::yield();
+          writers.fetch_sub(1);
+          sharedAccessManager_releaseExclusiveAccess(manager.get());
+        } else {
+          sharedAccessManager_getSharedAccess(manager.get());
+          readers.fetch_add(1);
+          if (writers.load() != 0) ++overlaps;
+          std::this_thread::yield();
+          readers.fetch_sub(1);
+          sharedAccessManager_releaseSharedAccess(manager.get());
+        }
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(overlaps.load(), 0);
+  // Every unit came back: an exclusive access is free to take, and then nothing else is.
+  sharedAccessManager_getExclusiveAccess(manager.get());
+  EXPECT_EQ(manager->unitsTaken.load(), kNamedObjectAccessUnits);
+  sharedAccessManager_releaseExclusiveAccess(manager.get());
+}
+
 TEST(NamedSyncedDataObjectConcurrency, FreeWaitsForOtherHolders) {
   orl::Owned<dataManager, dataManager_free> manager(dataManager_create(nullptr, nullptr));
   int data = 7;

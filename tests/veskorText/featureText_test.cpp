@@ -8,6 +8,7 @@
 
 #include "orlBasics/orlMemory.h"
 #include "veskorText/entryText.h"
+#include "veskorText/featureKey.h"
 
 namespace {
 
@@ -51,6 +52,40 @@ TEST(FeatureText, RemovingDoublesKeepsTheLastOfEqualFeatures) {
   ASSERT_EQ(big.size(), 100u);
   EXPECT_EQ(big.front(), "long feature text number 0");
   EXPECT_EQ(big.front().data(), many[200].data());
+}
+
+TEST(FeatureText, EachCallStartsAfreshWhateverCameBefore) {
+  // The look-up table outlives the calls: what a longer or earlier list left in it must not
+  // count as seen.
+  std::vector<std::string> many;
+  for (int i = 0; i < 500; ++i) many.push_back("w" + std::to_string(i));
+  FeatureViews big(many.begin(), many.end());
+  removeDoubleFeatures(big);
+  EXPECT_EQ(big.size(), 500u);
+  for (int round = 0; round < 3; ++round) {
+    std::vector<std::string> texts{"w1", "w2", "w1", "w3"};
+    FeatureViews views(texts.begin(), texts.end());
+    removeDoubleFeatures(views);
+    EXPECT_EQ(strings(views), (std::vector<std::string>{"w2", "w1", "w3"})) << round;
+  }
+}
+
+TEST(FeatureKey, EqualTextsGiveEqualKeysAndEveryByteCounts) {
+  // Keys of up to 7 bytes hold the text itself: texts of equal bytes in different places give
+  // one key, a change of any byte or of the length another.
+  for (std::size_t length = 0; length <= 9; ++length) {
+    std::string text(length, 'a'), copy = " " + text;
+    for (std::size_t i = 0; i < length; ++i) text[i] = copy[i + 1] = static_cast<char>('A' + i);
+    uint64_t key = veskorText::featureKey(text);
+    EXPECT_EQ(key, veskorText::featureKey(std::string_view(copy).substr(1))) << length;
+    EXPECT_EQ(veskorText::featureKeyIsExact(key), length <= 7) << length;
+    EXPECT_NE(key, veskorText::featureKey(text + "A")) << length;
+    for (std::size_t i = 0; i < length; ++i) {
+      std::string changed = text;
+      changed[i] = '\xFF';
+      EXPECT_NE(key, veskorText::featureKey(changed)) << length << " " << i;
+    }
+  }
 }
 
 TEST(EntryText, TrimsCollapsesUpperCasesFramesAndRefusesBlankTexts) {

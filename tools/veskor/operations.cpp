@@ -110,7 +110,12 @@ EntryLineReader::EntryLineReader(std::istream& in, std::string inputName, const 
     : in_(in), inputName_(std::move(inputName)), codec_(codec), strict_(strict), progress_(progress) {}
 
 void EntryLineReader::reject(int exitCode, const std::string& reason) {
-  const std::string message = inputName_ + ":" + std::to_string(lineNumber_) + ": " + reason;
+  if (beforeReporting_) beforeReporting_();
+  rejectAt(lineNumber_, exitCode, reason);
+}
+
+void EntryLineReader::rejectAt(long lineNumber, int exitCode, const std::string& reason) {
+  const std::string message = inputName_ + ":" + std::to_string(lineNumber) + ": " + reason;
   if (strict_) throw Failure(exitCode, message);
   ++skipped_;
   if (progress_ == nullptr) return;  // a counting pass reports nothing
@@ -143,6 +148,7 @@ bool EntryLineReader::next(std::string& key, std::string& text) {
       key = codec_.toEngine(std::string_view(line).substr(0, tab), origin);
       text = codec_.toEngine(std::string_view(line).substr(tab + 1), origin);
     } catch (const Failure& failure) {
+      if (beforeReporting_) beforeReporting_();
       if (strict_) throw;
       ++skipped_;
       if (progress_ != nullptr) {
@@ -164,20 +170,59 @@ bool EntryLineReader::added(const Engine& engine, int status) {
   return false;
 }
 
+bool EntryLineReader::addedAt(const Engine& engine, int status, long lineNumber) {
+  if (status == VESKOR_OK) return true;
+  if (!concernsOneItem(status)) engine.fail(status);
+  rejectAt(lineNumber, exitEngine, engine.describe(status));
+  return false;
+}
+
 ImportResult importEntries(const Engine& engine, const OpenKb& akb, const OpenKb* wkb, std::istream& in,
                            const std::string& inputName, uint64_t totalBytes, const TextCodec& codec,
                            bool strict) {
+  // Lines are added in batches under one access each; a batch is sent before any later line is
+  // reported, so messages and a strict stop come in line order.
+  constexpr std::size_t kBatch = 4096;
   ImportResult result;
   Progress progress("entries", totalBytes);
   EntryLineReader reader(in, inputName, codec, strict, &progress);
+  struct Pending {
+    std::string key, text;
+    long lineNumber;
+  };
+  std::vector<Pending> batch;
+  std::vector<const char*> keys, texts;
+  const auto addBatch = [&] {
+    std::size_t from = 0;
+    while (from < batch.size()) {
+      keys.clear();
+      texts.clear();
+      for (std::size_t i = from; i < batch.size(); ++i) {
+        keys.push_back(batch[i].key.c_str());
+        texts.push_back(batch[i].text.c_str());
+      }
+      int failed = -1;
+      const int status = veskorAddEntries(engine.connection(), wkb ? wkb->name() : nullptr, akb.name(),
+                                          static_cast<int>(keys.size()), keys.data(), texts.data(), &failed);
+      if (status == VESKOR_OK) {
+        result.added += batch.size() - from;
+        break;
+      }
+      if (failed < 0) engine.fail(status);
+      result.added += static_cast<std::size_t>(failed);
+      reader.addedAt(engine, status, batch[from + static_cast<std::size_t>(failed)].lineNumber);
+      from += static_cast<std::size_t>(failed) + 1;
+    }
+    batch.clear();
+    progress.update(result.added, reader.bytesRead());
+  };
+  reader.beforeReporting(addBatch);
   std::string key, text;
   while (reader.next(key, text)) {
-    const int status = veskorAddEntry(engine.connection(), wkb ? wkb->name() : nullptr, akb.name(),
-                                      key.c_str(), text.c_str());
-    if (!reader.added(engine, status)) continue;
-    ++result.added;
-    progress.update(result.added, reader.bytesRead());
+    batch.push_back(Pending{std::move(key), std::move(text), reader.lineNumber()});
+    if (batch.size() == kBatch) addBatch();
   }
+  addBatch();
   progress.finish();
   result.skipped = reader.skipped();
   result.seconds = progress.elapsedSeconds();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -34,11 +35,19 @@ class EntryLineReader {
   // After next(): whether the engine took the entry (status). A refusal that concerns the entry
   // alone is reported like a bad line; any other ends the run.
   bool added(const Engine& engine, int status);
+  // The same for an entry of an earlier line, sent to the engine later in a batch.
+  bool addedAt(const Engine& engine, int status, long lineNumber);
+  // Runs before a line is reported or ends a strict run: a caller holding earlier lines back
+  // sends them first, so that reports keep line order.
+  void beforeReporting(std::function<void()> send) { beforeReporting_ = std::move(send); }
+  // The line of the entry next() gave last.
+  long lineNumber() const { return lineNumber_; }
   uint64_t bytesRead() const { return bytesRead_; }
   uint64_t skipped() const { return skipped_; }
 
  private:
   void reject(int exitCode, const std::string& reason);
+  void rejectAt(long lineNumber, int exitCode, const std::string& reason);
 
   std::istream& in_;
   std::string inputName_;
@@ -48,6 +57,7 @@ class EntryLineReader {
   long lineNumber_ = 0;
   uint64_t bytesRead_ = 0;
   uint64_t skipped_ = 0;
+  std::function<void()> beforeReporting_;
 };
 
 struct ImportResult {
