@@ -7,20 +7,27 @@
 #include <new>
 
 #include "orlBasics/orlText.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
 
 constinit veskorAPIState gState;
 
-// The thread's slot. Its destructor is the thread-end hook that releases the thread's state.
+void releaseThreadState() noexcept;
+
+// The thread's slot. Its hook releases the thread's state when the thread ends. The slot is
+// trivially destructible: a thread_local destructor would be registered on first touch, and
+// glibc ends the process when that finds no memory; the hook's registration is reported instead.
 struct ThreadSlot {
-  veskorThreadState* state = nullptr;
-  uint64_t generation = 0;
-  ~ThreadSlot() { veskorFreeThreadState(state); }
+  veskorThreadState* state;
+  uint64_t generation;
+  orlThreadExitHook atExit;
 };
 
-thread_local ThreadSlot tSlot;
+constinit thread_local ThreadSlot tSlot{nullptr, 0, {&releaseThreadState, nullptr, false}};
+
+void releaseThreadState() noexcept { veskorFreeThreadState(tSlot.state); }
 
 veskorThreadState* requireThreadState(const char* operation) {
   veskorThreadState* state = veskorGetThreadState();
@@ -153,6 +160,7 @@ int veskorInitThread() noexcept {
   // A state of an earlier initialisation goes; the new one starts without a latest error.
   veskorFreeThreadState(tSlot.state);
   try {
+    orlRegisterThreadExitHook(&tSlot.atExit);
     auto* state = static_cast<veskorThreadState*>(orlMalloc(sizeof(veskorThreadState)));
     *state = veskorThreadState{nullptr, nullptr};
     orl::ScopeGuard undo([state] { veskorFreeThreadState(state); });

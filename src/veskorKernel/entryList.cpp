@@ -162,6 +162,16 @@ vector* entryList_defragment(entryList* pThis) {
   return mapping.release();
 }
 
+void entryList_truncate(entryList* pThis, int32_t pCount) noexcept {
+  if (pThis == nullptr || pCount < 0) return;
+  int32_t count = segmentedVector_getNumberElements(pThis->entries);
+  if (pCount >= count) return;
+  // The text index may hold the entries that go; it is built again on the next look-up by text.
+  entryList_privateFreeEntryTextHash(pThis);
+  for (int32_t i = pCount; i < count; ++i) freeEntryContents(entryAt(pThis, i));
+  truncateEntries(pThis->entries, pCount);
+}
+
 void entryList_freeAllEntries(entryList* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_freeAllEntries");
   int32_t count = entryList_getMaxIndex(pThis) + 1;

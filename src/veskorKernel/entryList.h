@@ -51,6 +51,9 @@ vector* entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey
 vector* entryList_findEntryByText(const entryList* pThis, const char* pText);
 // Closes the holes; returns the mapping old index -> new index or -1 (vector of int32).
 vector* entryList_defragment(entryList* pThis);
+// Takes the entries from index pCount on out again, as if they had never been appended (the undo
+// of appends). Cannot fail; null or a count beyond the list does nothing.
+void entryList_truncate(entryList* pThis, int32_t pCount) noexcept;
 void entryList_save(const entryList* pThis, orlStream* pStream);
 entryList* entryList_createFromStream(orlStream* pStream);
 void entryList_freeAllEntries(entryList* pThis);

@@ -166,6 +166,34 @@ void featureSpace_deletePoint(featureSpace* pThis, int32_t pIndexEntry) {
   *flag = 1;
 }
 
+void featureSpace_removePointsFrom(featureSpace* pThis, int32_t pIndexEntry, int32_t pHighestIndex) noexcept {
+  if (pThis == nullptr || pIndexEntry < 0) return;
+  featureRecord* emptied = nullptr;
+  hash_scan_t scan;
+  hash_scan_begin(&scan, pThis->features);
+  while (hnode_t* node = hash_scan_next(&scan)) {
+    auto* record = static_cast<featureRecord*>(hnode_get(node));
+    if (record->set.indexMax < pIndexEntry) continue;
+    // The points are the newest, so they are the last indices of each set.
+    while (record->set.count > 0 && record->set.indexMax >= pIndexEntry) popIndex(record, record->set.indexMax);
+    if (record->set.count == 0) {
+      record->nextRemoved = emptied;
+      emptied = record;
+    }
+  }
+  while (emptied != nullptr) {
+    featureRecord* next = emptied->nextRemoved;
+    dropNewFeature(pThis, emptied);
+    emptied = next;
+  }
+  // Indices that are used again must not come back deleted.
+  if (pThis->deletedFlags != nullptr && pThis->deletedFlags->numberElements > pIndexEntry) {
+    std::memset(static_cast<unsigned char*>(pThis->deletedFlags->buffer) + pIndexEntry, 0,
+                static_cast<std::size_t>(pThis->deletedFlags->numberElements - pIndexEntry));
+  }
+  pThis->highestIndex = pHighestIndex;
+}
+
 void featureSpace_defragment(featureSpace* pThis, const vector* pIndexMappingFSPPoints) {
   if (pThis == nullptr || pIndexMappingFSPPoints == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pIndexMappingFSPPoints == NULL in featureSpace_defragment");

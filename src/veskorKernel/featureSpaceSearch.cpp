@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "orlBasics/orlException.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "orlBasics/scopeGuard.h"
 #include "veskorKernel/featureIndex.h"
 #include "veskorKernel/featureMembers.h"
@@ -41,8 +42,6 @@ struct SearchScratch {
   std::vector<Candidate> above;
   std::vector<Candidate> equal;
 };
-
-thread_local SearchScratch tScratch;
 
 void appendHit(featureSpaceResultList* list, int32_t index, int32_t numberFeatures, double confidence) {
   featureSpaceSearchHit hit{index, 0, numberFeatures, nullptr, confidence};
@@ -279,7 +278,7 @@ featureSpaceResultList* countAndRank(SearchScratch& s, const featureSpace* space
 
 featureSpaceResultList* rankedSearch(const featureSpace* space, std::span<const std::string_view> features,
                                      int32_t k) {
-  SearchScratch& s = tScratch;
+  SearchScratch& s = orl::threadLocal<SearchScratch>();
   s.lists.clear();
   int32_t indexMax = -1;
   int64_t postings = 0;

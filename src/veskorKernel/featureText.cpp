@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "orlBasics/orlText.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "veskorKernel/featureKey.h"
 
 namespace veskorKernel {
@@ -41,8 +42,10 @@ struct SeenSlot {
   uint32_t positionPlusOne;  // 0 = free
 };
 
-thread_local std::vector<SeenSlot> tSeen;
-thread_local FeatureViews tSurvivors;
+struct DeduplicationScratch {
+  std::vector<SeenSlot> seen;
+  FeatureViews survivors;
+};
 
 }  // namespace
 
@@ -51,9 +54,12 @@ void removeDoubleFeatures(FeatureViews& features) {
   if (n < 2) return;
   unsigned bits = static_cast<unsigned>(std::bit_width(n * 2 - 1));
   std::size_t mask = (std::size_t{1} << bits) - 1;
-  tSeen.assign(mask + 1, SeenSlot{0, 0});
-  tSurvivors.clear();
-  tSurvivors.reserve(n);
+  DeduplicationScratch& scratch = orl::threadLocal<DeduplicationScratch>();
+  std::vector<SeenSlot>& seen = scratch.seen;
+  FeatureViews& survivors = scratch.survivors;
+  seen.assign(mask + 1, SeenSlot{0, 0});
+  survivors.clear();
+  survivors.reserve(n);
   // Walking backwards makes the last of equal features the one that is kept.
   for (std::size_t i = n; i-- > 0;) {
     std::string_view feature = features[i];
@@ -61,19 +67,19 @@ void removeDoubleFeatures(FeatureViews& features) {
     bool exact = featureKeyIsExact(key);
     std::size_t slot = featureSlot(key, 64 - bits);
     bool repeated = false;
-    while (tSeen[slot].positionPlusOne != 0) {
-      if (tSeen[slot].key == key && (exact || features[tSeen[slot].positionPlusOne - 1] == feature)) {
+    while (seen[slot].positionPlusOne != 0) {
+      if (seen[slot].key == key && (exact || features[seen[slot].positionPlusOne - 1] == feature)) {
         repeated = true;
         break;
       }
       slot = (slot + 1) & mask;
     }
     if (repeated) continue;
-    tSeen[slot] = SeenSlot{key, static_cast<uint32_t>(i + 1)};
-    tSurvivors.push_back(feature);
+    seen[slot] = SeenSlot{key, static_cast<uint32_t>(i + 1)};
+    survivors.push_back(feature);
   }
-  std::reverse(tSurvivors.begin(), tSurvivors.end());
-  features.swap(tSurvivors);
+  std::reverse(survivors.begin(), survivors.end());
+  features.swap(survivors);
 }
 
 }  // namespace veskorKernel

@@ -4,13 +4,16 @@
 
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
 
 namespace {
 
 constexpr int32_t kGroup = 20;
 
-thread_local veskorKernel::FeatureViews tFeatures;
+struct EntryFeatures {
+  veskorKernel::FeatureViews features;
+};
 
 bool entryInformationSatisfied(int32_t entryInformation, const char* key, const void* features,
                                double value) {
@@ -82,13 +85,14 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
     ORL_RAISE(kGroup, 11, "Ung\xFCltige L\xE4nge des Eintragstexts in knowledgeBase_addEntry");
   }
   veskorKernel::PreparedText prepared = veskorKernel::prepareText(pThis, pText);
-  veskorKernel::computeDistinctFeatures(pThis, prepared.featureText(), tFeatures);
+  veskorKernel::FeatureViews& features = orl::threadLocal<EntryFeatures>().features;
+  veskorKernel::computeDistinctFeatures(pThis, prepared.featureText(), features);
   entry stored{const_cast<char*>(pPrimaryKey),
                (pThis->entryInformation & 1) != 0 ? prepared.preprocessed.get() : nullptr, pValue,
                static_cast<unsigned char*>(const_cast<void*>(pSyntacticFeatures))};
   int32_t index = entryList_appendEntry(pThis->entryList, &stored);
   try {
-    featureSpace_addEntry(pThis->featureSpace, tFeatures, index);
+    featureSpace_addEntry(pThis->featureSpace, features, index);
   } catch (...) {
     // The point is in no entry set (the feature space undid it); the entry leaves a hole that
     // the next defragmentation closes.
@@ -97,6 +101,18 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
     throw;
   }
   pThis->modificationFlags |= knowledgeBase_changed;
+}
+
+knowledgeBaseMark knowledgeBase_mark(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_mark");
+  return {entryList_getMaxIndex(pThis->entryList) + 1, pThis->featureSpace->highestIndex, pThis->modificationFlags};
+}
+
+void knowledgeBase_rollBack(knowledgeBase* pThis, const knowledgeBaseMark& pMark) noexcept {
+  if (pThis == nullptr) return;
+  featureSpace_removePointsFrom(pThis->featureSpace, pMark.numberEntries, pMark.highestPoint);
+  entryList_truncate(pThis->entryList, pMark.numberEntries);
+  pThis->modificationFlags = pMark.modificationFlags;
 }
 
 void knowledgeBase_deleteEntry(knowledgeBase* pThis, const char* pPrimaryKey, int32_t pMatchMode) {

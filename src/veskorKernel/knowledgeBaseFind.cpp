@@ -1,4 +1,5 @@
 #include "orlBasics/orlException.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "orlBasics/scopeGuard.h"
 #include "veskorKernel/knowledgeBase.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
@@ -7,7 +8,9 @@ namespace {
 
 constexpr int32_t kGroup = 20;
 
-thread_local veskorKernel::FeatureViews tSeekFeatures;
+struct SeekFeatures {
+  veskorKernel::FeatureViews features;
+};
 
 void checkFindArguments(const knowledgeBase* kb, const char* seekString, int32_t numberResults) {
   if (kb == nullptr || seekString == nullptr)
@@ -33,9 +36,10 @@ knowledgeBaseResultList* knowledgeBase_find(const knowledgeBase* pThis, const ch
                                             int32_t pNumberResults) {
   checkFindArguments(pThis, pSeekString, pNumberResults);
   veskorKernel::PreparedText prepared = veskorKernel::prepareText(pThis, pSeekString);
-  veskorKernel::computeDistinctFeatures(pThis, prepared.featureText(), tSeekFeatures);
+  veskorKernel::FeatureViews& seekFeatures = orl::threadLocal<SeekFeatures>().features;
+  veskorKernel::computeDistinctFeatures(pThis, prepared.featureText(), seekFeatures);
   orl::FeatureSpaceResultListPtr found(
-      featureSpace_findEntries(pThis->featureSpace, tSeekFeatures, pNumberResults));
+      featureSpace_findEntries(pThis->featureSpace, seekFeatures, pNumberResults));
   return knowledgeBase_buildResultList(pThis, found.get());
 }
 

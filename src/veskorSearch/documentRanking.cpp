@@ -7,6 +7,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "orlBasics/orlThreadLocal.h"
+
 namespace {
 
 void appendFormatted(std::string& text, const char* format, auto... values) {
@@ -31,10 +33,17 @@ bool coverSameWords(const std::vector<float>& a, const std::vector<float>& b) {
   return true;
 }
 
+// Kept per thread so that their memory is reused.
+struct MergeScratch {
+  std::vector<float> a, b;
+};
+
 // Two sentences of a document that match the same words count once, with the better of them;
 // sentences that match different words add up.
 void mergeSentence(documentHit& document, const sentenceHit& sentence) {
-  thread_local std::vector<float> a, b;
+  MergeScratch& scratch = orl::threadLocal<MergeScratch>();
+  std::vector<float>& a = scratch.a;
+  std::vector<float>& b = scratch.b;
   denseScores(document.wordScores, a);
   denseScores(sentence.wordScores, b);
   if (coverSameWords(a, b)) {

@@ -3,11 +3,15 @@
 #include <cmath>
 
 #include "orlBasics/orlException.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
 
 namespace {
 
-thread_local veskorKernel::FeatureViews tFeatures;
+// The seek features of one candidate search, kept per thread so that their memory is reused.
+struct SeekFeatures {
+  veskorKernel::FeatureViews features;
+};
 
 // Several words matching with a low score are trusted a little less than their sum says; a
 // perfect match stays as it is.
@@ -32,8 +36,9 @@ void akbSearch_find(const knowledgeBase* akb, const char* text, int32_t numberRe
     ORL_RAISE(20, 13, "Ung\xFCltige Trefferzahl in knowledgeBase_find");
   }
   veskorKernel::PreparedText prepared = veskorKernel::prepareText(akb, text);
-  veskorKernel::computeDistinctFeatures(akb, prepared.featureText(), tFeatures);
-  orl::FeatureSpaceResultListPtr found(featureSpace_findEntries(akb->featureSpace, tFeatures, numberResults));
+  veskorKernel::FeatureViews& features = orl::threadLocal<SeekFeatures>().features;
+  veskorKernel::computeDistinctFeatures(akb, prepared.featureText(), features);
+  orl::FeatureSpaceResultListPtr found(featureSpace_findEntries(akb->featureSpace, features, numberResults));
   int32_t count = featureSpaceResultList_getNumberElements(found.get());
   out.reserve(static_cast<std::size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
