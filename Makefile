@@ -1,8 +1,8 @@
-# Entry points: make demo | make build | make test | make test-sanitize | make test-tsan | make bench
+# Entry points: make demo | make build | make test | make test-sanitize | make test-tsan | make test-oom | make fuzz | make bench
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test demo test-sanitize test-tsan clean
+.PHONY: deps build test demo test-sanitize test-tsan test-oom clean
 
 # Debian packages the build needs; installs only what is missing.
 deps:
@@ -31,6 +31,16 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) -R 'Concurrency\.' --no-tests=error
+
+# Every exported operation once for each of its allocations failing, in the AddressSanitizer build
+# (which also checks for leaks). Its files go to /dev/shm where there is one: the suite saves
+# thousands of times, and syncing each to disk would take most of its time.
+OOM_TMPDIR ?= $(shell [ -d /dev/shm ] && [ -w /dev/shm ] && echo /dev/shm || echo $${TMPDIR:-/tmp})
+test-oom: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESKOR_SANITIZE=address
+	cmake --build build-asan -j $(JOBS) --target oom_tests
+	TMPDIR=$(OOM_TMPDIR) ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 build-asan/bin/oom_tests
 
 clean:
 	rm -rf build build-asan build-tsan

@@ -200,7 +200,14 @@ void veskorFreeThreadState(veskorThreadState* pState) noexcept {
 void veskorPushToCleanupStack(veskorCleanupFct pFct, void* pArg, uint8_t alwaysExecute) {
   veskorThreadState* state = requireThreadState("veskorPushToCleanupStack()");
   veskorCleanupStackEntry entry{pArg, pFct, alwaysExecute};
-  vector_appendElement(state->cleanupStack, &entry);
+  try {
+    vector_appendElement(state->cleanupStack, &entry);
+  } catch (...) {
+    // Not registered, nothing would ever release it; the call fails with this very failure, so
+    // the resource goes now, as the unwinding would have taken it.
+    pFct(pArg);
+    throw;
+  }
 }
 
 int32_t veskorCleanupStackDepth() {
@@ -320,18 +327,11 @@ void veskorFreeRegistries(veskorAPIState& state) {
 
 void veskorCloseAll(dataManager* manager, void (*closeData)(void*)) {
   if (manager == nullptr) return;
-  orl::VectorPtr ids(dataManager_getIDsOfDataObjects(manager));
+  // One object after the other, without a list of them: a list would need memory, and the
+  // registry must be emptied even when there is none left.
   std::exception_ptr first;
-  for (int32_t i = 0; i < vector_getNumberElements(ids.get()); ++i) {
-    orl::OwnedText id(static_cast<char*>(orl::vectorAt<void*>(ids.get(), i)));
+  while (namedSyncedDataObject* object = dataManager_unlinkAnyDataObject(manager)) {
     try {
-      namedSyncedDataObject* object;
-      try {
-        object = dataManager_unlinkDataObject(manager, id.get());
-      } catch (const orl::Exception& e) {
-        if (!orl::matches(e, {{103, 3}})) throw;
-        continue;  // closed by someone else meanwhile
-      }
       closeData(namedSyncedDataObject_free(object));
     } catch (...) {
       if (!first) first = std::current_exception();

@@ -106,6 +106,7 @@ int veskorInitThread() noexcept;
 veskorThreadState* veskorGetThreadState() noexcept;
 void veskorFreeThreadState(veskorThreadState* pState) noexcept;
 
+// When the entry cannot be stored (out of memory), pFct(pArg) runs at once and the failure passes on.
 void veskorPushToCleanupStack(veskorCleanupFct pFct, void* pArg, uint8_t alwaysExecute);
 int32_t veskorCleanupStackDepth();
 // Removes the entries above `depth`, last pushed first, running those marked alwaysExecute or all

@@ -4,16 +4,8 @@
 #include <cstddef>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define VESKOR_OOM_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VESKOR_OOM_ASAN 1
-#endif
-#endif
-
-// The allocator underneath: AddressSanitizer's entry points when it is linked in (it exports them
-// beside its own malloc, which ours replaces), otherwise glibc's.
+// The allocator underneath: AddressSanitizer's entry points in its build (the build defines
+// VESKOR_OOM_ASAN; it exports them beside its own malloc, which ours replaces), otherwise glibc's.
 extern "C" {
 #ifdef VESKOR_OOM_ASAN
 void* __interceptor_malloc(std::size_t);
