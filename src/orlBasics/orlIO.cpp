@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "orlBasics/orlException.h"
@@ -260,12 +261,15 @@ orlStream* stream_createAtomicFileOutputStream(const char* pFileName) {
   bool exists = stat(s->targetName.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) cannotOpenForWriting(pFileName);
   removeStaleTemporaries(s->targetName);
-  s->tempName = s->targetName + kTemporaryMarker + "XXXXXX";
-  s->descriptor = createLockedTemporary(s->tempName);
-  if (s->descriptor < 0) {
+  // Named in the stream only once it is ours: closing the stream removes the file of that name.
+  std::string temporary = s->targetName + kTemporaryMarker + "XXXXXX";
+  int fd = createLockedTemporary(temporary);
+  if (fd < 0) {
     raiseIfOutOfMemory("stream_createFileOutputStream");
     cannotOpenForWriting(pFileName);
   }
+  s->descriptor = fd;
+  s->tempName = std::move(temporary);
   // The replacement keeps the permissions (and, where we may, the owner) of the file it replaces.
   if (exists) {
     fchmod(s->descriptor, existing.st_mode & 07777);
