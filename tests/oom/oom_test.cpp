@@ -255,8 +255,24 @@ TEST_F(OutOfMemory, OpenAndCloseKnowledgeBases) {
   opening.tearDown = [] { saveAndReopen({"akb"}); };
   exhaust("veskorOpenKB", opening);
 
+  Scenario fnOpening = opening;
+  fnOpening.operation = [] { return fnOpenKB(c_, path("entries.kb"), "akb"); };
+  exhaust("fnOpenKB", fnOpening);
+
   Scenario closing = overKBs({"akb"}, [] { return veskorCloseKB(c_, "akb"); });
   exhaust("veskorCloseKB", closing);
+  Scenario fnClosing = overKBs({"akb"}, [] { return fnCloseKB(c_, "akb"); });
+  exhaust("fnCloseKB", fnClosing);
+}
+
+TEST_F(OutOfMemory, RemoveKnowledgeBaseFiles) {
+  for (bool fn : {false, true}) {
+    Scenario s;
+    s.setUp = [] { restore(); };
+    s.operation = [fn] { return fn ? fnRemoveKBFile(c_, path("entries.kb")) : veskorRemoveKBFile(c_, path("entries.kb")); };
+    s.state = [] { return exists("entries.kb") ? veskortest::dumpKnowledgeBaseFile(file("entries.kb")) : "removed"; };
+    exhaust(fn ? "fnRemoveKBFile" : "veskorRemoveKBFile", s);
+  }
 }
 
 TEST_F(OutOfMemory, CreateKnowledgeBaseFiles) {
@@ -576,6 +592,36 @@ TEST(OutOfMemoryLifecycle, InitAndCleanup) {
   cleanup.partialEffect = [] { veskorCleanup(); };
   cleanup.checkLatestError = false;
   exhaust("veskorCleanup", cleanup);
+
+  // The component layer keeps its own flag and count beside the engine's state.
+  auto fnState = [] {
+    int connection = -1;
+    int status = fnOpenConnection(&connection);
+    if (status == VESKOR_OK) {
+      EXPECT_EQ(fnCloseConnection(connection), VESKOR_OK);
+      EXPECT_EQ(fnCleanup(), VESKOR_OK);
+    }
+    std::string now = veskortest::readFileBytes(kb);
+    veskortest::writeFileBytes(kb, created);
+    return std::string(status == VESKOR_OK ? "up" : "down") + (now == created || now == saved ? " whole" : " damaged");
+  };
+  Scenario fnInitialise = init;
+  fnInitialise.operation = [] { return fnInit(); };
+  fnInitialise.state = fnState;
+  exhaust("fnInit", fnInitialise);
+  Scenario fnCleanUp;
+  fnCleanUp.setUp = [] {
+    ASSERT_EQ(fnInit(), VESKOR_OK);
+    int connection = -1;
+    ASSERT_EQ(veskorOpenConnection(&connection), VESKOR_OK);
+    ASSERT_EQ(veskorOpenKB(connection, kb.c_str(), "a"), VESKOR_OK);
+    ASSERT_EQ(veskorAddEntry(connection, nullptr, "a", "k", "Ein Eintrag"), VESKOR_OK);
+  };
+  fnCleanUp.operation = [] { return fnCleanup(); };
+  fnCleanUp.state = fnState;
+  fnCleanUp.partialEffect = [] { fnCleanup(); };
+  fnCleanUp.checkLatestError = false;
+  exhaust("fnCleanup", fnCleanUp);
 }
 
 }  // namespace
