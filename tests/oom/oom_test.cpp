@@ -255,8 +255,15 @@ TEST_F(OutOfMemory, OpenAndCloseKnowledgeBases) {
   opening.tearDown = [] { saveAndReopen({"akb"}); };
   exhaust("veskorOpenKB", opening);
 
-  Scenario fnOpening = opening;
-  fnOpening.operation = [] { return fnOpenKB(c_, path("entries.kb"), "akb"); };
+  // The component export only forwards: an empty knowledge base keeps its run short.
+  Scenario fnOpening;
+  fnOpening.setUp = [] {
+    restore();
+    ASSERT_EQ(veskorCreateKBFile(c_, path("new.kb"), 1, 0, 0), VESKOR_OK);
+  };
+  fnOpening.operation = [] { return fnOpenKB(c_, path("new.kb"), "new"); };
+  fnOpening.state = [] { return answers("new"); };
+  fnOpening.tearDown = [] { veskorCloseKB(c_, "new"); };
   exhaust("fnOpenKB", fnOpening);
 
   Scenario closing = overKBs({"akb"}, [] { return veskorCloseKB(c_, "akb"); });
@@ -319,7 +326,7 @@ TEST_F(OutOfMemory, AddEntries) {
           overKBs({"akb", "wkb"}, [] { return veskorAddEntry(c_, "wkb", "akb", "neu", "Neue Stra\xDF" "e 9, Kiel"); }));
   exhaust("veskorAddEntry", overKBs({"akb"}, [] { return veskorAddEntry(c_, nullptr, "akb", "ort9", "Bremen"); }));
   exhaust("fnAddEntry", overKBs({"akb"}, [] {
-            char text[] = "Kiel,\tSchleswig-Holstein";
+            char text[] = "Kiel,\tHolstein";
             return fnAddEntry(c_, "", "akb", "ort9", text);
           }));
 }
@@ -391,12 +398,10 @@ TEST_F(OutOfMemory, Searches) {
     s.setUp = [kbs] {
       restore();
       open(kbs);
-      ASSERT_EQ(veskorOpenWA(c_, file("wa").c_str(), "wa"), VESKOR_OK);
     };
-    s.tearDown = [kbs] {
-      EXPECT_EQ(veskorCloseWA(c_, "wa"), VESKOR_OK);
-      close(kbs, false);
-    };
+    s.tearDown = [kbs] { close(kbs, false); };
+    // A word associator holds nothing a search builds: it may stay open.
+    ASSERT_EQ(veskorOpenWA(c_, file("wa").c_str(), "wa"), VESKOR_OK);
     exhaust(what, s);
     s.setUp();
     ASSERT_EQ(s.operation(), 0);
