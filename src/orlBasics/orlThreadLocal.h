@@ -36,7 +36,8 @@ struct ThreadLocalSlot {
 template <class T>
 constinit thread_local T* ThreadLocalSlot<T>::object = nullptr;
 template <class T>
-constinit thread_local orlThreadExitHook ThreadLocalSlot<T>::hook{&ThreadLocalSlot<T>::release, nullptr, false};
+constinit thread_local orlThreadExitHook ThreadLocalSlot<T>::hook{&ThreadLocalSlot<T>::release, nullptr,
+                                                                  false};
 
 // The calling thread's T (value-initialised on first use), deleted when the thread ends. Each
 // use site names a type of its own, so two sites never share scratch memory.

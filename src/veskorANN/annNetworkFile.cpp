@@ -291,8 +291,8 @@ int32_t annNetwork_createFromFile(annNetwork** ppNetwork, nciDefinitions* pDefin
   });
 }
 
-int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefinitions, const char* pFileName,
-                         orlStream** ppStream) {
+int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
+                         const char* pFileName, orlStream** ppStream) {
   if (pNetwork == nullptr) return kAnnNothingToSave;
   if (pDefinitions == nullptr || pFileName == nullptr || ppStream == nullptr) return kAnnInvalid;
   int32_t status = checkSavable(pNetwork);

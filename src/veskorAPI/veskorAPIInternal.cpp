@@ -27,7 +27,9 @@ struct ThreadSlot {
 
 constinit thread_local ThreadSlot tSlot{nullptr, 0, {&releaseThreadState, nullptr, false}};
 
-void releaseThreadState() noexcept { veskorFreeThreadState(tSlot.state); }
+void releaseThreadState() noexcept {
+  veskorFreeThreadState(tSlot.state);
+}
 
 veskorThreadState* requireThreadState(const char* operation) {
   veskorThreadState* state = veskorGetThreadState();

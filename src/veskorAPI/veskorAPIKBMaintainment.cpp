@@ -114,7 +114,8 @@ extern "C" VESKOR_EXPORT int veskorAddDocument(int connectionID, const char* pWK
     }
     akbAndWkb kbs = accessAKBAndWKB(call, pWKBName, pAKBName);
     // Refuses an AKB of single entries (group 200 code 2, status 18).
-    addingAllOrNothingWithoutMemory(kbs, [&] { kbase_addFile(pPrimaryKey, pTextOfDocument, kbs.akb, kbs.wkb); });
+    addingAllOrNothingWithoutMemory(kbs,
+                                    [&] { kbase_addFile(pPrimaryKey, pTextOfDocument, kbs.akb, kbs.wkb); });
   });
 }
 

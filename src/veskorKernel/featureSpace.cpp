@@ -175,7 +175,8 @@ void featureSpace_removePointsFrom(featureSpace* pThis, int32_t pIndexEntry, int
     auto* record = static_cast<featureRecord*>(hnode_get(node));
     if (record->set.indexMax < pIndexEntry) continue;
     // The points are the newest, so they are the last indices of each set.
-    while (record->set.count > 0 && record->set.indexMax >= pIndexEntry) popIndex(record, record->set.indexMax);
+    while (record->set.count > 0 && record->set.indexMax >= pIndexEntry)
+      popIndex(record, record->set.indexMax);
     if (record->set.count == 0) {
       record->nextRemoved = emptied;
       emptied = record;

@@ -105,7 +105,8 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
 
 knowledgeBaseMark knowledgeBase_mark(const knowledgeBase* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_mark");
-  return {entryList_getMaxIndex(pThis->entryList) + 1, pThis->featureSpace->highestIndex, pThis->modificationFlags};
+  return {entryList_getMaxIndex(pThis->entryList) + 1, pThis->featureSpace->highestIndex,
+          pThis->modificationFlags};
 }
 
 void knowledgeBase_rollBack(knowledgeBase* pThis, const knowledgeBaseMark& pMark) noexcept {

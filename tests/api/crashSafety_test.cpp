@@ -101,7 +101,8 @@ TEST(CrashSafety, KilledSavesLeaveACompletedSaveAndNoTemporaryFile) {
     int firstSave = 0;
     ASSERT_EQ(read(pipeEnds[0], &firstSave, sizeof firstSave), static_cast<ssize_t>(sizeof firstSave))
         << "the child stopped before its first save";
-    std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 30000)(random)));
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<int>(0, 30000)(random)));
     ASSERT_EQ(kill(child, SIGKILL), 0);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -116,7 +117,8 @@ TEST(CrashSafety, KilledSavesLeaveACompletedSaveAndNoTemporaryFile) {
     ASSERT_EQ(veskorInit(), VESKOR_OK);
     ASSERT_EQ(veskorOpenConnection(&c), VESKOR_OK);
     ASSERT_EQ(veskorOpenKB(c, file.c_str(), "kb"), VESKOR_OK);
-    EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{}) << "round " << round << " after opening";
+    EXPECT_EQ(temporaryFiles(dir.path()), std::vector<std::string>{})
+        << "round " << round << " after opening";
     ASSERT_EQ(veskorCleanup(), VESKOR_OK);
 
     // The save after the last one reported may have completed before the report was written.
@@ -124,7 +126,8 @@ TEST(CrashSafety, KilledSavesLeaveACompletedSaveAndNoTemporaryFile) {
     int stored = static_cast<int>(keys.size());
     ASSERT_TRUE(stored == reported || stored == reported + kEntriesPerSave)
         << "round " << round << ": " << stored << " entries stored, " << reported << " reported";
-    for (int i = 0; i < stored; ++i) ASSERT_EQ(keys[static_cast<std::size_t>(i)], keyOf(i)) << "round " << round;
+    for (int i = 0; i < stored; ++i)
+      ASSERT_EQ(keys[static_cast<std::size_t>(i)], keyOf(i)) << "round " << round;
     // And the engine finds the newest of them.
     ASSERT_EQ(veskorInit(), VESKOR_OK);
     ASSERT_EQ(veskorOpenConnection(&c), VESKOR_OK);

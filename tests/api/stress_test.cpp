@@ -102,7 +102,8 @@ class StressConcurrency : public ::testing::Test {
   int c_ = -1;
 };
 
-const char* const kWords[] = {"Haus", "Garten", "Strasse", "Baum", "Wasser", "Honig", "Brot", "Weg", "Berg", "Tal"};
+const char* const kWords[] = {"Haus",  "Garten", "Strasse", "Baum", "Wasser",
+                              "Honig", "Brot",   "Weg",     "Berg", "Tal"};
 
 std::string someText(std::mt19937& random, int words) {
   std::string text;
@@ -135,7 +136,8 @@ void mix(int id, int connection, const veskortest::TempDir& dir, Clock::time_poi
       case 1: {
         std::snprintf(key, sizeof key, "t%02d-%06d", id, next++);
         std::string text = someText(random, 3);
-        expect(veskorAddEntry(connection, random() % 2 ? "words" : nullptr, "entries", key, text.c_str()), "add");
+        expect(veskorAddEntry(connection, random() % 2 ? "words" : nullptr, "entries", key, text.c_str()),
+               "add");
         ledger.entries.insert(key);
         break;
       }
@@ -165,8 +167,8 @@ void mix(int id, int connection, const veskortest::TempDir& dir, Clock::time_poi
       case 5:
       case 6: {
         std::string seek = someText(random, 2);
-        veskorSearchHits* hits = veskorFindEntry(connection, "words", random() % 2 ? "entries" : "documents", "wa",
-                                                 10, static_cast<int>(random() % 2), 0, seek.c_str());
+        veskorSearchHits* hits = veskorFindEntry(connection, "words", random() % 2 ? "entries" : "documents",
+                                                 "wa", 10, static_cast<int>(random() % 2), 0, seek.c_str());
         expect(hits != nullptr ? VESKOR_OK : veskorGetLatestErrorCode(connection), "find");
         if (hits != nullptr) expect(veskorFreeSearchHits(connection, hits), "free hits");
         break;

@@ -28,7 +28,9 @@ inline int openEngine() {
   check(veskorOpenConnection(&c), "veskorOpenConnection");
   const char* entries[][2] = {{"ort1", "Aachen, Nordrhein-Westfalen"},
                               {"ort2", "Bad Kissingen, Bayern"},
-                              {"str1", "Hauptstra\xDF" "e 5, 10115 Berlin"},
+                              {"str1",
+                               "Hauptstra\xDF"
+                               "e 5, 10115 Berlin"},
                               {"str2", "Gartenweg 3, 80331 M\xFCnchen"}};
   const char* documents[][2] = {
       {"bienen", "Ein Bienenvolk lebt im Stock. Aus dem Nektar entsteht der Honig. Der Imker erntet ihn."},
@@ -42,7 +44,9 @@ inline int openEngine() {
   for (auto& e : entries) check(veskorAddEntry(c, "wkb", "akb", e[0], e[1]), "add entry");
   for (auto& d : documents) check(veskorAddDocument(c, "wkb", "dkb", d[0], d[1]), "add document");
   veskortest::WordAssociatorFixture wa({"_HONIG_", "_IMKER_", "_BIENENVOLK_", "_WASSER_", "_BROT_"});
-  wa.connect("_HONIG_", "_IMKER_", 9.0f).connect("_IMKER_", "_BIENENVOLK_", 5.0f).connect("_BROT_", "_WASSER_", 3.0f);
+  wa.connect("_HONIG_", "_IMKER_", 9.0f)
+      .connect("_IMKER_", "_BIENENVOLK_", 5.0f)
+      .connect("_BROT_", "_WASSER_", 3.0f);
   wa.write(scratchFile("wa"));
   check(veskorOpenWA(c, scratchFile("wa").c_str(), "wa"), "open word associator");
   return c;

@@ -53,13 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   int wanted = 1 + (options >> 4) * 30;
   switch (options & 3) {
     case 0:
-      checkEntries(c, veskorFindEntry(c, "wkb", "akb", "wa", wanted, association, split, text.c_str()), wanted);
+      checkEntries(c, veskorFindEntry(c, "wkb", "akb", "wa", wanted, association, split, text.c_str()),
+                   wanted);
       break;
     case 1:
-      checkEntries(c, veskorFindEntry(c, "wkb", "dkb", "wa", wanted, association, split, text.c_str()), wanted);
+      checkEntries(c, veskorFindEntry(c, "wkb", "dkb", "wa", wanted, association, split, text.c_str()),
+                   wanted);
       break;
     case 2:
-      checkDocuments(c, veskorFindDocument(c, "wkb", "dkb", "wa", wanted, association, split, text.c_str()), wanted);
+      checkDocuments(c, veskorFindDocument(c, "wkb", "dkb", "wa", wanted, association, split, text.c_str()),
+                     wanted);
       break;
     default:
       checkDocuments(c, veskorCompareDocument(c, "wkb", "dkb", wanted, text.c_str()), wanted);

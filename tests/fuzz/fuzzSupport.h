@@ -33,7 +33,9 @@ inline const std::string& scratchDirectory() {
   return path;
 }
 
-inline std::string scratchFile(const std::string& name) { return scratchDirectory() + "/" + name; }
+inline std::string scratchFile(const std::string& name) {
+  return scratchDirectory() + "/" + name;
+}
 
 inline void writeBytes(const std::string& fileName, const uint8_t* data, std::size_t size) {
   std::FILE* out = std::fopen(fileName.c_str(), "wb");

@@ -12,7 +12,8 @@ namespace {
 void exercise(knowledgeBase* kb) {
   for (const char* seek : {"Haus am See", "a", "STRASSE 12"}) {
     orl::Owned<knowledgeBaseResultList, knowledgeBaseResultList_free> hits(knowledgeBase_find(kb, seek, 20));
-    orl::Owned<knowledgeBaseResultList, knowledgeBaseResultList_free> exact(knowledgeBase_findByText(kb, seek, 20));
+    orl::Owned<knowledgeBaseResultList, knowledgeBaseResultList_free> exact(
+        knowledgeBase_findByText(kb, seek, 20));
   }
   try {
     knowledgeBase_addEntry(kb, "fuzz-key", "Ein neuer Eintrag", nullptr, 0.5);
@@ -21,7 +22,8 @@ void exercise(knowledgeBase* kb) {
   }
   knowledgeBase_deleteEntry(kb, "1", 0);
   knowledgeBase_defragment(kb);
-  orl::Owned<knowledgeBaseResultList, knowledgeBaseResultList_free> after(knowledgeBase_find(kb, "Eintrag", 20));
+  orl::Owned<knowledgeBaseResultList, knowledgeBaseResultList_free> after(
+      knowledgeBase_find(kb, "Eintrag", 20));
   int32_t entries = entryList_getMaxIndex(kb->entryList);
   std::string saved = veskorfuzz::scratchFile("saved.kb");
   knowledgeBase_saveAs(kb, saved.c_str());

@@ -39,7 +39,8 @@ void copyFile(const std::string& from, const std::string& to) {
 
 void exercise(const wordAssociator* wa) {
   orl::VectorPtr words(vector_create(sizeof(wordWeight), 4, 4));
-  char* texts[] = {const_cast<char*>("_HONIG_"), const_cast<char*>("_BIENE_"), const_cast<char*>("_UNBEKANNT_")};
+  char* texts[] = {const_cast<char*>("_HONIG_"), const_cast<char*>("_BIENE_"),
+                   const_cast<char*>("_UNBEKANNT_")};
   double weight = 1.0;
   for (char* text : texts) {
     wordWeight w{text, weight};

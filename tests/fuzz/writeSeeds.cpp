@@ -27,7 +27,10 @@ void knowledgeBases(const fs::path& dir) {
     orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 2, 1));
     knowledgeBase_saveAs(kb.get(), (dir / "seed-empty.kb").c_str());
     knowledgeBase_addEntry(kb.get(), "ort1", "AACHEN, NORDRHEIN-WESTFALEN", nullptr, 0.0);
-    knowledgeBase_addEntry(kb.get(), "str1", "HAUPTSTRA\xDF" "E 5, 10115 BERLIN", nullptr, 0.0);
+    knowledgeBase_addEntry(kb.get(), "str1",
+                           "HAUPTSTRA\xDF"
+                           "E 5, 10115 BERLIN",
+                           nullptr, 0.0);
     knowledgeBase_addEntry(kb.get(), "str2", "GARTENWEG 3", nullptr, 0.0);
     knowledgeBase_deleteEntry(kb.get(), "str2", 2);
     knowledgeBase_saveAs(kb.get(), (dir / "seed-entries.kb").c_str());
@@ -35,8 +38,8 @@ void knowledgeBases(const fs::path& dir) {
   {
     orl::KnowledgeBasePtr words(knowledgeBase_create(1, 6, 11, 1));
     orl::KnowledgeBasePtr documents(knowledgeBase_create(1, 2, 2, 2));
-    kbase_addFile("bienen", "Ein Bienenvolk lebt im Stock. Aus dem Nektar entsteht der Honig.", documents.get(),
-                  words.get());
+    kbase_addFile("bienen", "Ein Bienenvolk lebt im Stock. Aus dem Nektar entsteht der Honig.",
+                  documents.get(), words.get());
     knowledgeBase_saveAs(documents.get(), (dir / "seed-documents.kb").c_str());
     knowledgeBase_saveAs(words.get(), (dir / "seed-words.kb").c_str());
   }
@@ -65,8 +68,10 @@ void wordAssociators(const fs::path& root) {
 void texts(const fs::path& root) {
   const std::vector<std::string> documents = {
       "Ein Bienenvolk lebt im Stock. Aus dem Nektar entsteht der Honig. Der Imker erntet ihn im Sommer.",
-      "Dr. M\xFCller kam am 3. Mai um 10.30 Uhr an! War das z.B. p\xFCnktlich? Ja.\n\nNeuer Absatz:\tmit Tab.",
-      "Stra\xDF" "enbahnhaltestelle, Kaffeemaschinenentkalkung und \xC4pfel; \"Zitat\" (Klammer) - Strich.",
+      "Dr. M\xFCller kam am 3. Mai um 10.30 Uhr an! War das z.B. p\xFCnktlich? Ja.\n\nNeuer Absatz:\tmit "
+      "Tab.",
+      "Stra\xDF"
+      "enbahnhaltestelle, Kaffeemaschinenentkalkung und \xC4pfel; \"Zitat\" (Klammer) - Strich.",
       "123 456. 7,5 % von 1.000 \x80 sind ... viel?!",
   };
   for (std::size_t i = 0; i < documents.size(); ++i) {
@@ -74,11 +79,16 @@ void texts(const fs::path& root) {
   }
   // The first byte picks the function and options (see find_fuzz.cpp).
   const std::vector<std::string> seeks = {
-      std::string("\x00", 1) + "Hauptstrasse Berlin", "\x05Honig vom Bienenvolk", "\x0EHonig Wasserschlauch",
-      "\x13Im Sommer erntet der Imker den Honig aus dem Stock.", "\xF0M\xFCnchen Gartenweg 3",
-      "\x0C" "Bienenvolkhonigimker",
+      std::string("\x00", 1) + "Hauptstrasse Berlin",
+      "\x05Honig vom Bienenvolk",
+      "\x0EHonig Wasserschlauch",
+      "\x13Im Sommer erntet der Imker den Honig aus dem Stock.",
+      "\xF0M\xFCnchen Gartenweg 3",
+      "\x0C"
+      "Bienenvolkhonigimker",
   };
-  for (std::size_t i = 0; i < seeks.size(); ++i) writeText(root / "fuzz_find" / ("seed-" + std::to_string(i)), seeks[i]);
+  for (std::size_t i = 0; i < seeks.size(); ++i)
+    writeText(root / "fuzz_find" / ("seed-" + std::to_string(i)), seeks[i]);
 }
 
 }  // namespace
@@ -90,8 +100,8 @@ int main(int argc, char** argv) {
   }
   try {
     fs::path root = argv[1];
-    for (const char* target :
-         {"fuzz_kb_file", "fuzz_wa_header", "fuzz_wa_network", "fuzz_wa_words", "fuzz_add_document", "fuzz_find"}) {
+    for (const char* target : {"fuzz_kb_file", "fuzz_wa_header", "fuzz_wa_network", "fuzz_wa_words",
+                               "fuzz_add_document", "fuzz_find"}) {
       fs::create_directories(root / target);
     }
     knowledgeBases(root / "fuzz_kb_file");

@@ -83,7 +83,8 @@ inline Run runArmed(int64_t k, const std::function<int()>& operation, const char
 // a latest error in: a failure among them can only be reported by the status.
 inline int64_t firstCallAllocations() {
   static const int64_t count =
-      runArmed(kNeverFail, [] { return veskorGetLatestErrorCode(latestErrorConnection()); }, "a first call")
+      runArmed(
+          kNeverFail, [] { return veskorGetLatestErrorCode(latestErrorConnection()); }, "a first call")
           .count.allocations;
   return count;
 }

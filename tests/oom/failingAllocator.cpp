@@ -54,7 +54,9 @@ void* refuse() {
   return nullptr;
 }
 
-bool isPowerOfTwo(std::size_t n) { return n != 0 && (n & (n - 1)) == 0; }
+bool isPowerOfTwo(std::size_t n) {
+  return n != 0 && (n & (n - 1)) == 0;
+}
 
 void* alignedOrNull(std::size_t alignment, std::size_t size) {
   if (failNow()) return refuse();
@@ -79,7 +81,9 @@ void* alignedNewOrThrow(std::size_t size, std::align_val_t alignment) {
 
 namespace veskortest::oom {
 
-void arm(int64_t failAt) { tArmed = Armed{true, false, 0, failAt}; }
+void arm(int64_t failAt) {
+  tArmed = Armed{true, false, 0, failAt};
+}
 
 Count disarm() {
   Count result{tArmed.count, tArmed.failed};
@@ -106,11 +110,17 @@ void* realloc(void* pointer, std::size_t size) {
   return REAL(realloc)(pointer, size);
 }
 
-void free(void* pointer) { REAL(free)(pointer); }
+void free(void* pointer) {
+  REAL(free)(pointer);
+}
 
-void* memalign(std::size_t alignment, std::size_t size) { return alignedOrNull(alignment, size); }
+void* memalign(std::size_t alignment, std::size_t size) {
+  return alignedOrNull(alignment, size);
+}
 
-void* aligned_alloc(std::size_t alignment, std::size_t size) { return alignedOrNull(alignment, size); }
+void* aligned_alloc(std::size_t alignment, std::size_t size) {
+  return alignedOrNull(alignment, size);
+}
 
 int posix_memalign(void** result, std::size_t alignment, std::size_t size) {
   if (!isPowerOfTwo(alignment) || alignment % sizeof(void*) != 0) return EINVAL;
@@ -134,8 +144,12 @@ void* pvalloc(std::size_t size) {
 
 // Every form of operator new and delete, so that none reaches a replacement elsewhere that would
 // not count, or that would free our blocks with another allocator.
-void* operator new(std::size_t size) { return newOrThrow(size); }
-void* operator new[](std::size_t size) { return newOrThrow(size); }
+void* operator new(std::size_t size) {
+  return newOrThrow(size);
+}
+void* operator new[](std::size_t size) {
+  return newOrThrow(size);
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
     return newOrThrow(size);
@@ -143,9 +157,15 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     return nullptr;
   }
 }
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void* operator new(std::size_t size, std::align_val_t alignment) { return alignedNewOrThrow(size, alignment); }
-void* operator new[](std::size_t size, std::align_val_t alignment) { return alignedNewOrThrow(size, alignment); }
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  return alignedNewOrThrow(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return alignedNewOrThrow(size, alignment);
+}
 void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
   try {
     return alignedNewOrThrow(size, alignment);
@@ -157,15 +177,39 @@ void* operator new[](std::size_t size, std::align_val_t alignment, const std::no
   return operator new(size, alignment, tag);
 }
 
-void operator delete(void* p) noexcept { REAL(free)(p); }
-void operator delete[](void* p) noexcept { REAL(free)(p); }
-void operator delete(void* p, std::size_t) noexcept { REAL(free)(p); }
-void operator delete[](void* p, std::size_t) noexcept { REAL(free)(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { REAL(free)(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { REAL(free)(p); }
-void operator delete(void* p, std::align_val_t) noexcept { REAL(free)(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { REAL(free)(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { REAL(free)(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { REAL(free)(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { REAL(free)(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { REAL(free)(p); }
+void operator delete(void* p) noexcept {
+  REAL(free)(p);
+}
+void operator delete[](void* p) noexcept {
+  REAL(free)(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  REAL(free)(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  REAL(free)(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  REAL(free)(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  REAL(free)(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  REAL(free)(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  REAL(free)(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  REAL(free)(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  REAL(free)(p);
+}
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  REAL(free)(p);
+}
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  REAL(free)(p);
+}

@@ -34,22 +34,30 @@ namespace fs = std::filesystem;
 using veskortest::oom::exhaust;
 using veskortest::oom::Scenario;
 
-
 const std::vector<std::pair<const char*, const char*>> kEntries = {
     {"ort001", "Aachen, Nordrhein-Westfalen"},
     {"ort002", "Augsburg, Bayern"},
     {"ort012", "Bad Kissingen, Bayern"},
-    {"str001", "Hauptstra\xDF" "e 5, 10115 Berlin"},
+    {"str001",
+     "Hauptstra\xDF"
+     "e 5, 10115 Berlin"},
     {"str002", "Gartenweg 3, 80331 M\xFCnchen"},
     {"str003", "Adlerweg 27, 37073 G\xF6ttingen"},
-    {"str012", "Bahnhofstra\xDF" "e 1, 20095 Hamburg"},
-    {"str112", "Schillerstra\xDF" "e 20, 20095 Hamburg"},
+    {"str012",
+     "Bahnhofstra\xDF"
+     "e 1, 20095 Hamburg"},
+    {"str112",
+     "Schillerstra\xDF"
+     "e 20, 20095 Hamburg"},
 };
 
 const std::vector<std::pair<const char*, const char*>> kDocuments = {
-    {"bienen", "Ein Bienenvolk lebt im Stock. Aus dem Nektar entsteht der Honig. Der Imker erntet ihn im Sommer."},
-    {"brot", "Brot braucht Mehl, Wasser und Salz. Der Teig ruht eine Nacht. Im Ofen bekommt er seine Kruste."},
-    {"fahrrad", "Ein Loch im Schlauch findet man im Wasser. Die Stelle wird aufgeraut. Dann kommt der Flicken."},
+    {"bienen",
+     "Ein Bienenvolk lebt im Stock. Aus dem Nektar entsteht der Honig. Der Imker erntet ihn im Sommer."},
+    {"brot",
+     "Brot braucht Mehl, Wasser und Salz. Der Teig ruht eine Nacht. Im Ofen bekommt er seine Kruste."},
+    {"fahrrad",
+     "Ein Loch im Schlauch findet man im Wasser. Die Stelle wird aufgeraut. Dann kommt der Flicken."},
 };
 
 const char* const kNewDocument = "Der Honig des Imkers. Ein Volk im Garten! Wasser und Mehl?";
@@ -68,7 +76,8 @@ class OutOfMemory : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = new veskortest::TempDir;
     paths_ = new std::vector<std::pair<std::string, std::string>>;
-    for (const char* name : {"entries.kb", "new.kb", "backup.kb", "wa", "copy"}) paths_->emplace_back(name, file(name));
+    for (const char* name : {"entries.kb", "new.kb", "backup.kb", "wa", "copy"})
+      paths_->emplace_back(name, file(name));
     ASSERT_EQ(veskorInit(), VESKOR_OK);
     ASSERT_EQ(veskorOpenConnection(&c_), VESKOR_OK);
     veskortest::oom::latestErrorConnection() = c_;
@@ -76,13 +85,15 @@ class OutOfMemory : public ::testing::Test {
     ASSERT_EQ(veskorCreateKBFile(c_, file("words.kb").c_str(), 1, 0, 1), VESKOR_OK);
     ASSERT_EQ(veskorCreateKBFile(c_, file("documents.kb").c_str(), 1, 1, 0), VESKOR_OK);
     open({"akb", "wkb", "dkb"});
-    for (const auto& [key, text] : kEntries) ASSERT_EQ(veskorAddEntry(c_, "wkb", "akb", key, text), VESKOR_OK);
-    for (const auto& [key, text] : kDocuments) ASSERT_EQ(veskorAddDocument(c_, "wkb", "dkb", key, text), VESKOR_OK);
+    for (const auto& [key, text] : kEntries)
+      ASSERT_EQ(veskorAddEntry(c_, "wkb", "akb", key, text), VESKOR_OK);
+    for (const auto& [key, text] : kDocuments)
+      ASSERT_EQ(veskorAddDocument(c_, "wkb", "dkb", key, text), VESKOR_OK);
     close({"akb", "wkb", "dkb"}, true);
     veskortest::WordAssociatorFixture wa({"_HONIG_", "_IMKER_", "_WASSER_"});
     wa.connect("_HONIG_", "_IMKER_", 9.0f);
     wa.write(file("wa"));
-    pristine_ = new Pristine{bytes("entries.kb"), bytes("words.kb"), bytes("documents.kb"),
+    pristine_ = new Pristine{bytes("entries.kb"), bytes("words.kb"),  bytes("documents.kb"),
                              bytes("wa"),         bytes("wa.v1.net"), bytes("wa.v1.tab")};
   }
 
@@ -99,9 +110,15 @@ class OutOfMemory : public ::testing::Test {
 #endif
   }
 
-  static std::string file(const std::string& name) { return dir_->file(name); }
-  static std::string bytes(const std::string& name) { return veskortest::readFileBytes(file(name)); }
-  static bool exists(const std::string& name) { return fs::exists(file(name)); }
+  static std::string file(const std::string& name) {
+    return dir_->file(name);
+  }
+  static std::string bytes(const std::string& name) {
+    return veskortest::readFileBytes(file(name));
+  }
+  static bool exists(const std::string& name) {
+    return fs::exists(file(name));
+  }
 
   // Full names made before anything runs armed: the test itself must not allocate then.
   static const char* path(const char* name) {
@@ -225,8 +242,8 @@ class OutOfMemory : public ::testing::Test {
 
   // A scenario over open knowledge bases: they are opened fresh from the shared files, their
   // state is what the operation may change, and they must save and reopen afterwards.
-  static Scenario overKBs(const Names& kbs, std::function<int()> operation,
-                          std::function<void()> prepare = [] {}) {
+  static Scenario overKBs(
+      const Names& kbs, std::function<int()> operation, std::function<void()> prepare = [] {}) {
     Scenario s;
     s.setUp = [kbs, prepare] {
       restore();
@@ -276,8 +293,12 @@ TEST_F(OutOfMemory, RemoveKnowledgeBaseFiles) {
   for (bool fn : {false, true}) {
     Scenario s;
     s.setUp = [] { restore(); };
-    s.operation = [fn] { return fn ? fnRemoveKBFile(c_, path("entries.kb")) : veskorRemoveKBFile(c_, path("entries.kb")); };
-    s.state = [] { return exists("entries.kb") ? veskortest::dumpKnowledgeBaseFile(file("entries.kb")) : "removed"; };
+    s.operation = [fn] {
+      return fn ? fnRemoveKBFile(c_, path("entries.kb")) : veskorRemoveKBFile(c_, path("entries.kb"));
+    };
+    s.state = [] {
+      return exists("entries.kb") ? veskortest::dumpKnowledgeBaseFile(file("entries.kb")) : "removed";
+    };
     exhaust(fn ? "fnRemoveKBFile" : "veskorRemoveKBFile", s);
   }
 }
@@ -287,19 +308,29 @@ TEST_F(OutOfMemory, CreateKnowledgeBaseFiles) {
     Scenario s;
     s.setUp = [] { restore(); };
     s.operation = [kind] { return veskorCreateKBFile(c_, path("new.kb"), 1, kind == 2, kind == 1); };
-    s.state = [] { return exists("new.kb") ? "created: " + bytes("new.kb") + leftovers() : "none\n" + leftovers(); };
+    s.state = [] {
+      return exists("new.kb") ? "created: " + bytes("new.kb") + leftovers() : "none\n" + leftovers();
+    };
     exhaust(("veskorCreateKBFile kind " + std::to_string(kind)).c_str(), s);
   }
   Scenario fn;
   fn.setUp = [] { restore(); };
   fn.operation = [] { return fnCreateKBFile(c_, path("new.kb"), 1, 0); };
-  fn.state = [] { return exists("new.kb") ? "created: " + bytes("new.kb") + leftovers() : "none\n" + leftovers(); };
+  fn.state = [] {
+    return exists("new.kb") ? "created: " + bytes("new.kb") + leftovers() : "none\n" + leftovers();
+  };
   exhaust("fnCreateKBFile", fn);
 }
 
 TEST_F(OutOfMemory, SaveKeepsTheFileWhollyOldOrNewAndTheKnowledgeBaseSaveable) {
-  auto addUnsaved = [] { ASSERT_EQ(veskorAddEntry(c_, nullptr, "akb", "neu", "Neue Stra\xDF" "e 9, Kiel"), VESKOR_OK); };
-  Scenario save = overKBs({"akb"}, [] { return veskorSaveKB(c_, "akb"); }, addUnsaved);
+  auto addUnsaved = [] {
+    ASSERT_EQ(veskorAddEntry(c_, nullptr, "akb", "neu",
+                             "Neue Stra\xDF"
+                             "e 9, Kiel"),
+              VESKOR_OK);
+  };
+  Scenario save = overKBs(
+      {"akb"}, [] { return veskorSaveKB(c_, "akb"); }, addUnsaved);
   // The file itself, besides the answers: old bytes after a failure, new ones after success.
   save.state = [] { return veskortest::dumpKnowledgeBaseFile(file("entries.kb")) + kbStates({"akb"}); };
   exhaust("veskorSaveKB", save);
@@ -310,10 +341,12 @@ TEST_F(OutOfMemory, SaveKeepsTheFileWhollyOldOrNewAndTheKnowledgeBaseSaveable) {
 }
 
 TEST_F(OutOfMemory, BackupWritesAllOrNothing) {
-  Scenario backup = overKBs({"akb"}, [] { return veskorBackupKB(c_, path("backup.kb"), "akb"); },
-                            [] { veskorDeleteEntry(c_, "akb", "ort002"); });
+  Scenario backup = overKBs(
+      {"akb"}, [] { return veskorBackupKB(c_, path("backup.kb"), "akb"); },
+      [] { veskorDeleteEntry(c_, "akb", "ort002"); });
   backup.state = [] {
-    return (exists("backup.kb") ? veskortest::dumpKnowledgeBaseFile(file("backup.kb")) : std::string("no backup\n")) +
+    return (exists("backup.kb") ? veskortest::dumpKnowledgeBaseFile(file("backup.kb"))
+                                : std::string("no backup\n")) +
            kbStates({"akb"});
   };
   exhaust("veskorBackupKB", backup);
@@ -322,9 +355,13 @@ TEST_F(OutOfMemory, BackupWritesAllOrNothing) {
 // ---- Changing knowledge bases ------------------------------------------------------------------
 
 TEST_F(OutOfMemory, AddEntries) {
-  exhaust("veskorAddEntry with a word knowledge base",
-          overKBs({"akb", "wkb"}, [] { return veskorAddEntry(c_, "wkb", "akb", "neu", "Neue Stra\xDF" "e 9, Kiel"); }));
-  exhaust("veskorAddEntry", overKBs({"akb"}, [] { return veskorAddEntry(c_, nullptr, "akb", "ort9", "Bremen"); }));
+  exhaust("veskorAddEntry with a word knowledge base", overKBs({"akb", "wkb"}, [] {
+            return veskorAddEntry(c_, "wkb", "akb", "neu",
+                                  "Neue Stra\xDF"
+                                  "e 9, Kiel");
+          }));
+  exhaust("veskorAddEntry",
+          overKBs({"akb"}, [] { return veskorAddEntry(c_, nullptr, "akb", "ort9", "Bremen"); }));
   exhaust("fnAddEntry", overKBs({"akb"}, [] {
             char text[] = "Kiel,\tHolstein";
             return fnAddEntry(c_, "", "akb", "ort9", text);
@@ -351,11 +388,13 @@ TEST_F(OutOfMemory, DeleteAndDefragment) {
   exhaust("fnDeleteEntry", overKBs({"akb"}, [] { return fnDeleteEntry(c_, "akb", "str003"); }));
   exhaust("veskorDeleteDocument",
           overKBs({"dkb", "wkb"}, [] { return veskorDeleteDocument(c_, "dkb", "brot"); }));
-  exhaust("veskorDefragmentKB", overKBs({"akb"}, [] { return veskorDefragmentKB(c_, "akb"); },
-                                        [] { ASSERT_EQ(veskorDeleteEntry(c_, "akb", "001"), VESKOR_OK); }));
+  exhaust("veskorDefragmentKB", overKBs(
+                                    {"akb"}, [] { return veskorDefragmentKB(c_, "akb"); },
+                                    [] { ASSERT_EQ(veskorDeleteEntry(c_, "akb", "001"), VESKOR_OK); }));
   exhaust("veskorDefragmentKB of documents",
-          overKBs({"dkb", "wkb"}, [] { return veskorDefragmentKB(c_, "dkb"); },
-                  [] { ASSERT_EQ(veskorDeleteDocument(c_, "dkb", "bienen"), VESKOR_OK); }));
+          overKBs(
+              {"dkb", "wkb"}, [] { return veskorDefragmentKB(c_, "dkb"); },
+              [] { ASSERT_EQ(veskorDeleteDocument(c_, "dkb", "bienen"), VESKOR_OK); }));
 }
 
 // ---- Searching -----------------------------------------------------------------------------------
@@ -375,7 +414,9 @@ TEST_F(OutOfMemory, Searches) {
     Scenario s;
     s.operation = std::move(find);
     s.state = [kbs] {
-      std::string shown = entries != nullptr ? entryHits(entries) : documents != nullptr ? documentHits(documents) : "";
+      std::string shown = entries != nullptr     ? entryHits(entries)
+                          : documents != nullptr ? documentHits(documents)
+                                                 : "";
       if (fnList != nullptr) {
         char key[VESKOR_FN_KEY_BUFFER_SIZE];
         double confidence = 0;
@@ -410,25 +451,25 @@ TEST_F(OutOfMemory, Searches) {
     EXPECT_EQ(veskorCloseWA(c_, "wa"), VESKOR_OK);
   };
   exhaustSearch("veskorFindEntry of entries", {"akb", "wkb"}, [] {
-            entries = veskorFindEntry(c_, "wkb", "akb", "wa", 10, 1, 1, "Bahnhofstrasse Hamburg");
-            return entries != nullptr ? 0 : veskortest::oom::kNullResult;
-          });
+    entries = veskorFindEntry(c_, "wkb", "akb", "wa", 10, 1, 1, "Bahnhofstrasse Hamburg");
+    return entries != nullptr ? 0 : veskortest::oom::kNullResult;
+  });
   exhaustSearch("veskorFindEntry of sentences", {"dkb", "wkb"}, [] {
-            entries = veskorFindEntry(c_, "wkb", "dkb", "wa", 10, 1, 1, "Honig vom Bienenvolk");
-            return entries != nullptr ? 0 : veskortest::oom::kNullResult;
-          });
+    entries = veskorFindEntry(c_, "wkb", "dkb", "wa", 10, 1, 1, "Honig vom Bienenvolk");
+    return entries != nullptr ? 0 : veskortest::oom::kNullResult;
+  });
   exhaustSearch("veskorFindDocument", {"dkb", "wkb"}, [] {
-            documents = veskorFindDocument(c_, "wkb", "dkb", "wa", 10, 1, 1, "Honig Wasserschlauch");
-            return documents != nullptr ? 0 : veskortest::oom::kNullResult;
-          });
+    documents = veskorFindDocument(c_, "wkb", "dkb", "wa", 10, 1, 1, "Honig Wasserschlauch");
+    return documents != nullptr ? 0 : veskortest::oom::kNullResult;
+  });
   exhaustSearch("veskorCompareDocument", {"dkb", "wkb"}, [] {
-            documents = veskorCompareDocument(c_, "wkb", "dkb", 10, kCompared);
-            return documents != nullptr ? 0 : veskortest::oom::kNullResult;
-          });
+    documents = veskorCompareDocument(c_, "wkb", "dkb", 10, kCompared);
+    return documents != nullptr ? 0 : veskortest::oom::kNullResult;
+  });
   exhaustSearch("fnSearch", {"akb", "wkb"}, [] {
-            fnStatus = fnSearch(c_, "wkb", "akb", 10, 1, "Gartenweg Muenchen", &fnList, &fnCount);
-            return fnStatus;
-          });
+    fnStatus = fnSearch(c_, "wkb", "akb", 10, 1, "Gartenweg Muenchen", &fnList, &fnCount);
+    return fnStatus;
+  });
 }
 
 // ---- Word associators ----------------------------------------------------------------------------
@@ -438,15 +479,17 @@ TEST_F(OutOfMemory, WordAssociators) {
     std::string shown;
     for (const char* part : {"", ".v1.net", ".v1.tab"}) {
       std::string f = name + part;
-      shown += exists(f) ? f + " " + std::to_string(std::hash<std::string>{}(bytes(f))) + "\n" : f + " none\n";
+      shown +=
+          exists(f) ? f + " " + std::to_string(std::hash<std::string>{}(bytes(f))) + "\n" : f + " none\n";
     }
     return shown + leftovers();
   };
   // Open or closed, and the associations it gives when open.
   auto waState = [waFiles] {
     veskorSearchHits* hits = veskorFindEntry(c_, "wkb", "wkb", "wa", 10, 1, 0, "Honig");
-    std::string answers = hits == nullptr && veskorGetLatestErrorCode(c_) == VESKOR_ERROR_WANAME ? "wa closed\n"
-                                                                                                    : entryHits(hits);
+    std::string answers = hits == nullptr && veskorGetLatestErrorCode(c_) == VESKOR_ERROR_WANAME
+                              ? "wa closed\n"
+                              : entryHits(hits);
     return answers + waFiles("wa") + waFiles("copy");
   };
   Scenario opening;
@@ -540,9 +583,11 @@ TEST_F(OutOfMemory, ConnectionsAndLatestErrors) {
     const std::string outOfMemory = "error: out of memory in ";
     EXPECT_TRUE(text.empty() || text.rfind(unknownName, 0) == 0) << text;
     std::string copied = buffer;
-    EXPECT_TRUE(copied.empty() || copied.rfind(unknownName, 0) == 0 || copied.rfind(outOfMemory, 0) == 0) << copied;
+    EXPECT_TRUE(copied.empty() || copied.rfind(unknownName, 0) == 0 || copied.rfind(outOfMemory, 0) == 0)
+        << copied;
     int code = veskorGetLatestErrorCode(c_);
-    return std::string(code == VESKOR_ERROR_KBNAME || code == veskortest::oom::kOutOfMemory ? "kept" : "lost");
+    return std::string(code == VESKOR_ERROR_KBNAME || code == veskortest::oom::kOutOfMemory ? "kept"
+                                                                                            : "lost");
   };
   exhaust("veskorGetLatestErrorMessage and fnGetLatestErrorMessage", latest);
 }
@@ -580,7 +625,8 @@ TEST(OutOfMemoryLifecycle, InitAndCleanup) {
     }
     std::string now = veskortest::readFileBytes(kb);
     veskortest::writeFileBytes(kb, created);
-    return std::string(status == VESKOR_OK ? "up" : "down") + (now == created || now == saved ? " whole" : " damaged");
+    return std::string(status == VESKOR_OK ? "up" : "down") +
+           (now == created || now == saved ? " whole" : " damaged");
   };
 
   Scenario init;
@@ -608,7 +654,8 @@ TEST(OutOfMemoryLifecycle, InitAndCleanup) {
     }
     std::string now = veskortest::readFileBytes(kb);
     veskortest::writeFileBytes(kb, created);
-    return std::string(status == VESKOR_OK ? "up" : "down") + (now == created || now == saved ? " whole" : " damaged");
+    return std::string(status == VESKOR_OK ? "up" : "down") +
+           (now == created || now == saved ? " whole" : " damaged");
   };
   Scenario fnInitialise = init;
   fnInitialise.operation = [] { return fnInit(); };

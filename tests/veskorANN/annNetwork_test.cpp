@@ -127,8 +127,8 @@ TEST(AnnNetworkUpdate, SkipsBorderNeuronsUnlessBordersAreOff) {
 TEST(AnnNetworkUpdate, AnEmptyBoxIsDoneAtOnce) {
   WordAssociatorFixture fixture = neurons(2);
   fixture.neuronType = parameters(1.0f, 1.0f, 1.0f, 0.0f, 1.0f);
-  for (std::array<int32_t, 3> length : {std::array<int32_t, 3>{0, INT32_MAX, INT32_MAX},
-                                         std::array<int32_t, 3>{INT32_MAX, 0, INT32_MAX}}) {
+  for (std::array<int32_t, 3> length :
+       {std::array<int32_t, 3>{0, INT32_MAX, INT32_MAX}, std::array<int32_t, 3>{INT32_MAX, 0, INT32_MAX}}) {
     fixture.addLayer(FixtureLayer{"empty", length});
   }
   orl::AnnNetworkPtr network = fixture.buildNetwork();

@@ -191,7 +191,8 @@ TEST(KnowledgeBase, RollBackTakesOutWhatWasAddedSinceTheMark) {
   EXPECT_EQ(entryList_getMaxIndex(kb->entryList), 1);
   EXPECT_EQ(kb->featureSpace->highestIndex, mark.highestPoint);
   EXPECT_EQ(kb->modificationFlags, knowledgeBase_defragmentationDue);
-  EXPECT_EQ(featureSpace_findFeature(kb->featureSpace, "BOOT"), nullptr);  // only the rolled-back entries had it
+  EXPECT_EQ(featureSpace_findFeature(kb->featureSpace, "BOOT"),
+            nullptr);  // only the rolled-back entries had it
   EXPECT_EQ(find(kb.get(), "Rotes Boot", 10), rotesBoot);
   EXPECT_EQ(findByText(kb.get(), "rotes boot", 5), (std::vector<Hit>{}));
 
