@@ -1,4 +1,5 @@
-# Entry points: make demo | make build | make test | make test-sanitize | make test-tsan | make test-oom | make fuzz | make bench
+# Entry points: make demo | make build | make test | make test-sanitize | make test-tsan | make check-threads
+# | make test-oom | make fuzz | make bench
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
@@ -63,11 +64,18 @@ fuzz:
 		grep -E '^(Done|stat::new_units_added)' build-fuzz/logs/$$t.log; \
 	done
 
+# Clang's thread-safety analysis of the lock annotations: a syntax-only pass over the sources.
+.PHONY: check-threads
+check-threads:
+	scripts/install-deps --threads
+	JOBS=$(JOBS) scripts/check-threads
+
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
 
-# Benchmarks: every program named *_bench in build/bin.
+# Benchmarks: every program named *_bench in build/bin, then the Python package against C.
 .PHONY: bench
 bench: build
 	scripts/install-deps --bench
 	@set -e; for b in build/bin/*_bench; do echo "== $$b"; "$$b" $(BENCH_ARGS); done
+	@echo "== bench/python_bench.py"; /usr/bin/python3 bench/python_bench.py --build build

@@ -168,9 +168,9 @@ void runFind(benchmark::State& state, const Corpus& corpus, int32_t numberResult
   std::size_t next = 0;
   int64_t hits = 0;
   for (auto _ : state) {
-    orl::KnowledgeBaseResultListPtr found(knowledgeBase_find(
+    knowledgeBaseResultList found(knowledgeBase_find(
         corpus.kb.get(), corpus.seeks[next++ % corpus.seeks.size()].c_str(), numberResults));
-    hits += knowledgeBaseResultList_getNumberElements(found.get());
+    hits += found.size();
   }
   state.counters["entries"] = static_cast<double>(corpus.words.size());
   state.counters["hits_per_find"] = static_cast<double>(hits) / static_cast<double>(state.iterations());

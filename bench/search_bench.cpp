@@ -1,7 +1,7 @@
 // Searching through the exported functions: veskorFindEntry on a word knowledge base and
 // veskorFindDocument / veskorCompareDocument on a knowledge base of documents made of generated
 // German-like sentences (words drawn with a Zipf distribution, so that common words fan out to
-// many sentences as in real text).
+// many sentences as in real text); the variants whose hits carry the stored texts beside them.
 //
 //   build/bin/search_bench --benchmark_filter=Find
 #include <benchmark/benchmark.h>
@@ -19,6 +19,7 @@
 
 #include "germanWordList.h"
 #include "veskor/veskorAPI.h"
+#include "veskor/veskorExt.h"
 
 namespace {
 
@@ -155,6 +156,35 @@ void BM_FindEntryInWordKB(benchmark::State& state) {
   }
 }
 
+// The same with the words' stored texts in the hits.
+void BM_FindEntryWithTextInWordKB(benchmark::State& state) {
+  Corpus& c = corpus(static_cast<int>(state.range(0)));
+  int i = 0;
+  for (auto _ : state) {
+    std::string seek = c.word(i++ % 100);
+    veskorTextSearchHits* hits = veskorFindEntryWithText(c.connection_, c.words_.c_str(), c.words_.c_str(),
+                                                         nullptr, 10, 0, 0, seek.c_str());
+    if (hits == nullptr) state.SkipWithError("veskorFindEntryWithText failed");
+    benchmark::DoNotOptimize(hits);
+    veskorFreeTextSearchHits(c.connection_, hits);
+  }
+}
+
+void BM_FindDocumentWithText(benchmark::State& state) {
+  Corpus& c = corpus(static_cast<int>(state.range(0)));
+  int i = 0;
+  for (auto _ : state) {
+    std::string seek = c.query(i++ % 50);
+    veskorTextDocumentSearchHits* hits = veskorFindDocumentWithText(
+        c.connection_, c.words_.c_str(), c.docs_.c_str(), nullptr, 10, 0, 0, seek.c_str());
+    if (hits == nullptr) {
+      state.SkipWithError("veskorFindDocumentWithText failed");
+      break;
+    }
+    veskorFreeTextDocumentSearchHits(c.connection_, hits);
+  }
+}
+
 void BM_FindDocument(benchmark::State& state) {
   Corpus& c = corpus(static_cast<int>(state.range(0)));
   int i = 0;
@@ -261,7 +291,9 @@ void BM_FindEntryGermanWordList(benchmark::State& state) {
 
 BENCHMARK(BM_FindEntryGermanWordList)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindEntryInWordKB)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FindEntryWithTextInWordKB)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FindDocument)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindDocumentWithText)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CompareDocument)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

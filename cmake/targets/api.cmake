@@ -33,3 +33,4 @@ veskor_api_tests(api_management_tests management_test.cpp veskorkernel veskorann
 veskor_api_tests(api_maintenance_tests maintenance_test.cpp veskorkernel)
 veskor_api_tests(api_find_tests find_test.cpp veskorkernel veskorann)
 veskor_api_tests(api_robustness_tests robustness_test.cpp veskorann)
+veskor_api_tests(api_wa_building_tests waBuilding_test.cpp)

@@ -9,6 +9,10 @@ if(benchmark_FOUND)
   endfunction()
 
   veskor_bench(kernel_bench veskorkernel)
-  veskor_bench(wordAssociator_bench veskorann)
+  # Also reads a thesaurus the way veskor build-wa does and builds its associator through the engine.
+  veskor_bench(wordAssociator_bench veskorann veskoreng)
+  target_sources(wordAssociator_bench PRIVATE ${CMAKE_SOURCE_DIR}/tools/veskor/waSources.cpp
+    ${CMAKE_SOURCE_DIR}/tools/veskor/text.cpp)
+  target_include_directories(wordAssociator_bench PRIVATE ${CMAKE_SOURCE_DIR}/tools/veskor)
   veskor_bench(search_bench veskoreng)
 endif()

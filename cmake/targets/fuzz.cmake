@@ -9,7 +9,7 @@ if(VESKOR_FUZZ)
       -fno-omit-frame-pointer)
   # GCC's warnings are the project's gate; clang's differ in taste (an empty vsnprintf format), so
   # here they stay warnings.
-  foreach(module orlbasics veskorkernel veskorann veskorsearch veskorapi componentapi)
+  foreach(module orlbasics veskortext veskorkernel veskorann veskorsearch veskorapi componentapi)
     target_compile_options(${module} PRIVATE ${veskor_fuzz_flags} -Wno-error)
   endforeach()
 

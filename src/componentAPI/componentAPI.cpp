@@ -4,8 +4,7 @@
 // forward to the engine with fixed arguments.
 #include "veskor/componentAPI.h"
 
-#include <mutex>
-
+#include "orlBasics/threadAnnotations.h"
 #include "veskor/veskorAPI.h"
 
 namespace {
@@ -13,15 +12,15 @@ namespace {
 // The flag and the count change together with the engine's state, so the four
 // lifecycle calls are serialised: component threads start and tear down
 // independently of each other.
-std::mutex gLifecycleMutex;
-bool gEngineInitialized = false;
-int gOpenConnections = 0;
+orl::Mutex gLifecycleMutex;
+bool gEngineInitialized ORL_GUARDED_BY(gLifecycleMutex) = false;
+int gOpenConnections ORL_GUARDED_BY(gLifecycleMutex) = 0;
 
 } // namespace
 
 extern "C" VESKOR_EXPORT int VESKOR_STDCALL fnInit(void) {
   try {
-    std::lock_guard<std::mutex> lock(gLifecycleMutex);
+    orl::MutexLock lock(gLifecycleMutex);
     if (gEngineInitialized)
       return VESKOR_OK;
     int status = veskorInit();
@@ -35,7 +34,7 @@ extern "C" VESKOR_EXPORT int VESKOR_STDCALL fnInit(void) {
 
 extern "C" VESKOR_EXPORT int VESKOR_STDCALL fnCleanup(void) {
   try {
-    std::lock_guard<std::mutex> lock(gLifecycleMutex);
+    orl::MutexLock lock(gLifecycleMutex);
     if (gOpenConnections > 0)
       return VESKOR_OK;
     int status = veskorCleanup();
@@ -52,7 +51,7 @@ extern "C" VESKOR_EXPORT int VESKOR_STDCALL fnCleanup(void) {
 
 extern "C" VESKOR_EXPORT int VESKOR_STDCALL fnOpenConnection(int *pConnection) {
   try {
-    std::lock_guard<std::mutex> lock(gLifecycleMutex);
+    orl::MutexLock lock(gLifecycleMutex);
     int status = veskorOpenConnection(pConnection);
     if (status == VESKOR_OK)
       ++gOpenConnections;
@@ -64,7 +63,7 @@ extern "C" VESKOR_EXPORT int VESKOR_STDCALL fnOpenConnection(int *pConnection) {
 
 extern "C" VESKOR_EXPORT int VESKOR_STDCALL fnCloseConnection(int connection) {
   try {
-    std::lock_guard<std::mutex> lock(gLifecycleMutex);
+    orl::MutexLock lock(gLifecycleMutex);
     int status = veskorCloseConnection(connection);
     if (status == VESKOR_OK)
       --gOpenConnections;

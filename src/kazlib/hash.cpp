@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 
 namespace {
@@ -162,7 +163,7 @@ int hash_insert(hash_t* hash, hnode_t* node, const void* key) {
 
 int hash_alloc_insert(hash_t* hash, const void* key, void* data) {
   hnode_t* node = hash->allocnode(hash->context);
-  if (node == nullptr) ORL_RAISE(1, 1, "error: out of memory in hash_alloc_insert");
+  if (node == nullptr) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in hash_alloc_insert");
   hnode_init(node, data);
   int result;
   try {

@@ -1,10 +1,10 @@
 #include "orlBasics/orlException.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+
+#include "orlBasics/threadAnnotations.h"
 
 namespace orl {
 
@@ -62,31 +62,6 @@ void orlStrAppend(char* dest, std::size_t size, const char* text) {
   if (size >= 2) dest[size - 2] = '+';
 }
 
-void orlStrAppendInt(char* dest, std::size_t size, long value) {
-  char number[128];
-  std::snprintf(number, sizeof number, "%d", static_cast<int>(value));
-  orlStrAppend(dest, size, number);
-}
-
-void orlRaise(int32_t group, int32_t code, const char* message) {
-  throw orl::Exception(group, code, message != nullptr ? message : "");
-}
-
-void orlRaiseFormatted(int32_t group, int32_t code, const char* format, ...) {
-  char buffer[orl::kMessageBufferSize];
-  va_list args;
-  va_start(args, format);
-  int written = std::vsnprintf(buffer, sizeof buffer, format != nullptr ? format : "", args);
-  va_end(args);
-  if (written < 0) {
-    buffer[0] = 0;
-  } else if (static_cast<std::size_t>(written) >= sizeof buffer) {
-    buffer[sizeof buffer - 2] = '+';
-    buffer[sizeof buffer - 1] = 0;
-  }
-  throw orl::Exception(group, code, buffer);
-}
-
 std::string orlUnhandledExceptionLine(const orl::Exception& e) {
   char head[64];
   std::string line = "Unhandled exception (\"";
@@ -99,11 +74,13 @@ std::string orlUnhandledExceptionLine(const orl::Exception& e) {
 
 namespace {
 
-std::mutex gUseMutex;
-int gUseCount = 0;
-std::terminate_handler gPreviousHandler = nullptr;
+orl::Mutex gUseMutex;
+int gUseCount ORL_GUARDED_BY(gUseMutex) = 0;
+std::terminate_handler gPreviousHandler ORL_GUARDED_BY(gUseMutex) = nullptr;
 
-[[noreturn]] void unhandledExceptionHandler() {
+// Reads the previous handler without the mutex: a terminating thread must not wait for a lock
+// that the thread which failed may hold. The handler is only changed while ours is installed.
+[[noreturn]] void unhandledExceptionHandler() ORL_NO_THREAD_SAFETY_ANALYSIS {
   if (std::exception_ptr current = std::current_exception()) {
     try {
       std::rethrow_exception(current);
@@ -123,13 +100,13 @@ std::terminate_handler gPreviousHandler = nullptr;
 }  // namespace
 
 int orlExceptionsInit() {
-  std::lock_guard<std::mutex> lock(gUseMutex);
+  orl::MutexLock lock(gUseMutex);
   if (gUseCount++ == 0) gPreviousHandler = std::set_terminate(unhandledExceptionHandler);
   return 1;
 }
 
 void orlExceptionsCleanup() {
-  std::lock_guard<std::mutex> lock(gUseMutex);
+  orl::MutexLock lock(gUseMutex);
   if (gUseCount > 0 && --gUseCount == 0) {
     std::set_terminate(gPreviousHandler);
     gPreviousHandler = nullptr;

@@ -90,13 +90,6 @@ template <class... Pieces>
 // orlStrAppend: appends text (null appends "Null") to the terminated dest of the given size;
 // a text that does not fit is cut and the buffer then ends with '+'.
 void orlStrAppend(char* dest, std::size_t size, const char* text);
-void orlStrAppendInt(char* dest, std::size_t size, long value);
-
-// Raises with the message exactly as given (no location suffix).
-[[noreturn]] void orlRaise(int32_t group, int32_t code, const char* message);
-// Formats into a 1024-byte buffer (cut with '+' when longer) and raises with it.
-[[noreturn]] void orlRaiseFormatted(int32_t group, int32_t code, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
 
 // Use count of the exception module. The first initialisation installs the handler that reports
 // an exception nobody caught ("Unhandled exception (...)") before the process aborts; the last

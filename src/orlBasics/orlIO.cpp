@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 
 struct orlStream {
@@ -32,7 +33,7 @@ struct orlStream {
 
 namespace {
 
-constexpr int32_t kGroup = 5000;
+constexpr int32_t kGroup = orl::errorGroup::stream;
 thread_local int64_t tWriteBudget = -1;
 
 // Writes at most the bytes the test hook still allows; returns the number written.

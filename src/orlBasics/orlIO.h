@@ -3,10 +3,16 @@
 // from a file is checked against the file before anything is allocated for it.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
 #include "orlBasics/orlMemory.h"
+
+// Values go to and come from files as the machine holds them, and the word associator writes its
+// parameter blocks as raw bytes: only a little-endian machine writes the documented files.
+static_assert(std::endian::native == std::endian::little,
+              "Veskor files are little-endian; this build would write and read them byte-swapped");
 
 struct orlStream;
 

@@ -3,17 +3,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 
 void* orlMalloc(std::size_t size) {
   void* block = std::malloc(size != 0 ? size : 1);
-  if (block == nullptr) ORL_RAISE(1, 1, "error: out of memory in orlMalloc");
+  if (block == nullptr) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlMalloc");
   return block;
 }
 
 void* orlRealloc(void* pointer, std::size_t newSize) {
   void* block = std::realloc(pointer, newSize != 0 ? newSize : 1);
-  if (block == nullptr) ORL_RAISE(1, 1, "error: out of memory in orlRealloc");
+  if (block == nullptr) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlRealloc");
   return block;
 }
 

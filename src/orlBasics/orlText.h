@@ -9,12 +9,8 @@ bool orlIsAlpha(int c);
 // The ASCII punctuation characters 33-47, 58-64, 91-96, 123-126.
 bool orlIsPunct(int c);
 
-// New texts from orlMalloc; a null argument gives null.
+// A new text from orlMalloc without leading and trailing white space; null gives null.
 char* orlTrimmedCopy(const char* text);
-char* orlCollapseWhiteSpace(const char* text);
-char* orlReplaceFirst(const char* text, const char* pattern, const char* replacement);
 
 // Start of the next word (null at the end) and its end through pEnd.
 const char* orlNextWord(const char* text, const char** pEnd);
-// As orlNextWord, but only on the current line: a line feed before the word gives null.
-const char* orlNextWordOnLine(const char* text, const char** pEnd);

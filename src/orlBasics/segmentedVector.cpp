@@ -2,12 +2,13 @@
 
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
 
-constexpr int32_t kGroup = 6000;
+constexpr int32_t kGroup = orl::errorGroup::segmentedVector;
 constexpr int32_t kSegmentBytes = 1048576;
 
 std::size_t bytesFor(const segmentedVector* owner, int64_t elements) {
@@ -59,7 +60,7 @@ int32_t segmentedVector_appendElement(segmentedVector* pThis, const void* pEleme
   int32_t count = segmentedVector_getNumberElements(pThis);
   if (int64_t{count} + 1 > capacityOf(pThis)) {
     int64_t wanted = int64_t{count} + pThis->bufferLengthStepSize;
-    if (wanted > INT32_MAX) ORL_RAISE(1, 1, "error: out of memory in orlRealloc");
+    if (wanted > INT32_MAX) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlRealloc");
     segmentedVector_resizeBuffer(pThis, static_cast<int32_t>(wanted));
   }
   if (pThis->segments[pThis->currentSegment].numberElements == pThis->segmentLength) ++pThis->currentSegment;

@@ -4,11 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 
 namespace {
 
-constexpr int32_t kGroup = 4000;
+constexpr int32_t kGroup = orl::errorGroup::vector;
 
 std::size_t bytesFor(const vector* v, int64_t elements) {
   return static_cast<std::size_t>(elements) * static_cast<std::size_t>(v->elementSize);
@@ -16,7 +17,7 @@ std::size_t bytesFor(const vector* v, int64_t elements) {
 
 // A length that no longer fits the 32-bit fields is treated like a failed allocation.
 int32_t checkedLength(int64_t length) {
-  if (length > INT32_MAX) ORL_RAISE(1, 1, "error: out of memory in orlRealloc");
+  if (length > INT32_MAX) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlRealloc");
   return static_cast<int32_t>(length);
 }
 
@@ -53,16 +54,6 @@ void vector_free(vector* pThis) noexcept {
   orlFree(pThis);
 }
 
-vector* vector_clone(const vector* pThis) {
-  if (pThis == nullptr) return nullptr;
-  orl::VectorPtr copy(static_cast<vector*>(orlMalloc(sizeof(vector))));
-  *copy = *pThis;
-  copy->buffer = nullptr;
-  copy->buffer = orlMalloc(bytesFor(pThis, pThis->bufferLength));
-  std::memcpy(copy->buffer, pThis->buffer, bytesFor(pThis, pThis->bufferLength));
-  return copy.release();
-}
-
 void vector_resize(vector* pThis, int32_t pNewNumberElements) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in vector_resize");
   if (pNewNumberElements < 0) ORL_RAISE(kGroup, 1, "pNewNumberElements < 0 in vector_resize");
@@ -74,33 +65,6 @@ void vector_resize(vector* pThis, int32_t pNewNumberElements) {
     }
   }
   pThis->numberElements = pNewNumberElements;
-}
-
-void vector_setElement(vector* pThis, const void* pElement, int32_t pIndex) {
-  if (pThis == nullptr || pElement == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pElement == NULL in vector_setElement");
-  }
-  if (pIndex < 0 || pIndex >= pThis->numberElements) ORL_RAISE(kGroup, 2, "pIndex ung\xFCltig in vector_setElement");
-  std::memmove(slot(pThis, pIndex), pElement, static_cast<std::size_t>(pThis->elementSize));
-}
-
-void vector_insertElement(vector* pThis, const void* pElement, int32_t pIndex) {
-  if (pThis == nullptr || pElement == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pElement == NULL in vector_insertElement");
-  }
-  if (pIndex < 0) ORL_RAISE(kGroup, 2, "pIndex ung\xFCltig in vector_insertElement");
-  int32_t n = pThis->numberElements;
-  if (pIndex < n) {
-    if (n == pThis->bufferLength) reallocate(pThis, int64_t{pThis->bufferLength} + pThis->bufferLengthStepSize);
-    std::memmove(slot(pThis, pIndex + 1), slot(pThis, pIndex), bytesFor(pThis, n - pIndex));
-    std::memcpy(slot(pThis, pIndex), pElement, static_cast<std::size_t>(pThis->elementSize));
-    pThis->numberElements = n + 1;
-    return;
-  }
-  if (pIndex >= pThis->bufferLength) reallocate(pThis, int64_t{pIndex} + 1 + pThis->bufferLengthStepSize);
-  std::memset(slot(pThis, n), 0, bytesFor(pThis, pIndex - n));
-  std::memcpy(slot(pThis, pIndex), pElement, static_cast<std::size_t>(pThis->elementSize));
-  pThis->numberElements = checkedLength(int64_t{pIndex} + 1);
 }
 
 void vector_appendElement(vector* pThis, const void* pElement) {
@@ -125,27 +89,3 @@ int32_t vector_getNumberElements(const vector* pThis) {
   return pThis->numberElements;
 }
 
-void vector_SortElements(vector* pThis, int (*pCompareFct)(const void*, const void*)) {
-  if (pThis == nullptr || pCompareFct == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pCompareFct == NULL in vector_SortElements");
-  }
-  if (pThis->numberElements > 1) {
-    std::qsort(pThis->buffer, static_cast<std::size_t>(pThis->numberElements),
-               static_cast<std::size_t>(pThis->elementSize), pCompareFct);
-  }
-}
-
-void vector_compress(vector* pThis, int (*pFilterFct)(const void*)) {
-  if (pThis == nullptr || pFilterFct == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pFilterFct == NULL in vector_compress");
-  }
-  int32_t kept = 0;
-  for (int32_t i = 0; i < pThis->numberElements; ++i) {
-    if (pFilterFct(slot(pThis, i)) != 1) continue;
-    if (kept != i) std::memcpy(slot(pThis, kept), slot(pThis, i), static_cast<std::size_t>(pThis->elementSize));
-    ++kept;
-  }
-  if (kept == pThis->numberElements) return;
-  pThis->numberElements = kept;
-  reallocate(pThis, int64_t{kept} + pThis->bufferLengthStepSize);
-}

@@ -15,16 +15,10 @@ struct vector {
 
 vector* vector_create(int32_t pElementSize, int32_t pBufferLength, int32_t pBufferLengthStepSize);
 void vector_free(vector* pThis) noexcept;
-vector* vector_clone(const vector* pThis);
 void vector_resize(vector* pThis, int32_t pNewNumberElements);
-void vector_setElement(vector* pThis, const void* pElement, int32_t pIndex);
-void vector_insertElement(vector* pThis, const void* pElement, int32_t pIndex);
 void vector_appendElement(vector* pThis, const void* pElement);
 void* vector_getElement(const vector* pThis, int32_t pIndex);
 int32_t vector_getNumberElements(const vector* pThis);
-void vector_SortElements(vector* pThis, int (*pCompareFct)(const void*, const void*));
-// Keeps the elements for which the filter returns 1, in order.
-void vector_compress(vector* pThis, int (*pFilterFct)(const void*));
 
 namespace orl {
 

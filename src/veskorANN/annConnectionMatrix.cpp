@@ -2,13 +2,14 @@
 
 #include <climits>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
 
-constexpr int32_t kGroup = 100;
-constexpr int32_t kReadGroup = 5000;
+constexpr int32_t kGroup = orl::errorGroup::connectionMatrix;
+constexpr int32_t kReadGroup = orl::errorGroup::stream;
 constexpr int32_t kReadErrorCode = 4;
 constexpr int32_t kRowStep = 52428;
 constexpr int32_t kSetStep = 10;
@@ -43,7 +44,8 @@ double growthFactor(int32_t length) {
 }
 
 int32_t grownLength(int32_t length) {
-  if (length == INT32_MAX) ORL_RAISE(1, 1, "error: out of memory in annConnectionSet_addConnection");
+  if (length == INT32_MAX)
+    ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in annConnectionSet_addConnection");
   double wanted = static_cast<double>(length) * growthFactor(length);
   int64_t grown = wanted >= static_cast<double>(INT32_MAX) ? INT32_MAX : static_cast<int64_t>(wanted);
   if (grown <= length) grown = int64_t{length} + 1;

@@ -1,6 +1,6 @@
 // The connection matrix: every synapse of a network, one row per postsynaptic neuron in the
 // network's global numbering. A row groups its incoming connections into connection sets, one per
-// synapse type; the update walks a neuron's row set by set. Check failures raise group 100 code 1;
+// synapse type; the update walks a neuron's row set by set. Check failures raise group 15 code 1;
 // a matrix file whose counts or neuron indices cannot be right raises a read error (group 5000,
 // code 4), as a truncated one does.
 #pragma once

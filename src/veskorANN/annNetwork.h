@@ -112,11 +112,13 @@ int32_t annNetwork_createFromFile(annNetwork** ppNetwork, nciDefinitions* pDefin
                                   const char* pFileName);
 // Writes the network to a new temporary file for pFileName and syncs it; on success *ppStream is
 // that stream, which the caller commits (replacing the file) or closes (leaving it as it was).
-int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
-                         const char* pFileName, orlStream** ppStream);
+int32_t annNetwork_writeTemporary(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
+                                  const char* pFileName, orlStream** ppStream);
 // Replaces the file atomically.
 int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
                         const char* pFileName);
+// Writes what annNetwork_save writes into an open stream.
+int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefinitions, orlStream* pStream);
 int32_t annNetwork_free(annNetwork** ppNetwork);
 // Number of neurons: the matrix's row count (0 without a matrix).
 int32_t annNetwork_getNumberNeurons(const annNetwork* pNetwork);

@@ -291,8 +291,8 @@ int32_t annNetwork_createFromFile(annNetwork** ppNetwork, nciDefinitions* pDefin
   });
 }
 
-int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
-                         const char* pFileName, orlStream** ppStream) {
+int32_t annNetwork_writeTemporary(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
+                                  const char* pFileName, orlStream** ppStream) {
   if (pNetwork == nullptr) return kAnnNothingToSave;
   if (pDefinitions == nullptr || pFileName == nullptr || ppStream == nullptr) return kAnnInvalid;
   int32_t status = checkSavable(pNetwork);
@@ -308,10 +308,18 @@ int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefi
 int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
                         const char* pFileName) {
   orlStream* written = nullptr;
-  int32_t status = annNetwork_write(pNetwork, pDefinitions, pFileName, &written);
+  int32_t status = annNetwork_writeTemporary(pNetwork, pDefinitions, pFileName, &written);
   if (status != kAnnOk) return status;
   orl::StreamPtr out(written);
   return guarded([&] { stream_commit(out.get()); });
+}
+
+int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefinitions, orlStream* pStream) {
+  if (pNetwork == nullptr) return kAnnNothingToSave;
+  if (pDefinitions == nullptr || pStream == nullptr) return kAnnInvalid;
+  int32_t status = checkSavable(pNetwork);
+  if (status != kAnnOk) return status;
+  return guarded([&] { writeNetwork(pStream, pDefinitions, pNetwork); });
 }
 
 int32_t annNetwork_free(annNetwork** ppNetwork) {

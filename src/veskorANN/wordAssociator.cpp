@@ -5,21 +5,17 @@
 #include <cstring>
 #include <string>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlIO.h"
 
 namespace {
 
-constexpr int32_t kGroup = 16;
+constexpr int32_t kGroup = orl::errorGroup::wordAssociator;
 constexpr int32_t kFormatVersion = 1;
 constexpr int32_t kWordVectorStep = 1000;
 
 #define CHECK_NETWORK_STATUS(status) wordAssociator_checkNetworkStatus((status), __LINE__)
-
-// F.v<version>.<extension>: the network file and the word table of the word associator F.
-std::string partFileName(const char* fileName, int32_t version, const char* extension) {
-  return std::string(fileName) + ".v" + std::to_string(version) + "." + extension;
-}
 
 void expectTag(orlStream* in, const char* tag) {
   orl::OwnedText read(stream_readChars(in, 4));
@@ -66,25 +62,37 @@ orlFileTime modificationTime(const char* fileName, const char* operation) {
 // Each writer leaves its file written and synced but not yet in place (see wordAssociator_saveAs).
 orlStream* writeHeaderFile(const wordAssociator* wa, const char* fileName) {
   orl::StreamPtr out(stream_createAtomicFileOutputStream(fileName));
-  stream_writeChars(out.get(), "WASE");
-  stream_writeInt32(out.get(), wa->version);
-  stream_writeInt32(out.get(), wa->headerValue);
+  wordAssociator_writeHeader(out.get(), wa->version, wa->headerValue);
   stream_sync(out.get());
   return out.release();
 }
 
 orlStream* writeWordTable(const wordAssociator* wa, const char* fileName) {
   orl::StreamPtr out(stream_createAtomicFileOutputStream(fileName));
-  int32_t numberWords = vector_getNumberElements(wa->wordVector.get());
-  stream_writeChars(out.get(), "WALT");
-  stream_writeInt32(out.get(), numberWords);
-  for (int32_t i = 0; i < numberWords; ++i)
-    stream_writeString(out.get(), orl::vectorAt<char*>(wa->wordVector.get(), i));
+  const int32_t numberWords = vector_getNumberElements(wa->wordVector.get());
+  wordAssociator_writeWordTable(out.get(), numberWords,
+                                static_cast<const char* const*>(wa->wordVector->buffer));
   stream_sync(out.get());
   return out.release();
 }
 
 }  // namespace
+
+std::string wordAssociator_partFileName(const char* pFileName, int32_t pVersion, const char* pExtension) {
+  return std::string(pFileName) + ".v" + std::to_string(pVersion) + "." + pExtension;
+}
+
+void wordAssociator_writeHeader(orlStream* pStream, int32_t pVersion, int32_t pHeaderValue) {
+  stream_writeChars(pStream, "WASE");
+  stream_writeInt32(pStream, pVersion);
+  stream_writeInt32(pStream, pHeaderValue);
+}
+
+void wordAssociator_writeWordTable(orlStream* pStream, int32_t pNumberWords, const char* const* pWords) {
+  stream_writeChars(pStream, "WALT");
+  stream_writeInt32(pStream, pNumberWords);
+  for (int32_t i = 0; i < pNumberWords; ++i) stream_writeString(pStream, pWords[i]);
+}
 
 wordAssociator::~wordAssociator() {
   if (wordVector) {
@@ -98,7 +106,7 @@ wordAssociator* wordAssociator_createFromFile(const char* pFileName) {
   orl::WordAssociatorPtr wa(new wordAssociator);
   readHeaderFile(wa.get(), pFileName);
   for (const char* extension : {"net", "tab"}) {
-    stream_removeStaleTemporaryFiles(partFileName(pFileName, wa->version, extension).c_str());
+    stream_removeStaleTemporaryFiles(wordAssociator_partFileName(pFileName, wa->version, extension).c_str());
   }
   stream_removeStaleTemporaryFiles(pFileName);
   wa->fileNameAssociator.reset(orlStrdup(pFileName));
@@ -106,12 +114,14 @@ wordAssociator* wordAssociator_createFromFile(const char* pFileName) {
   wa->modified = false;
   wordAssociator_createNciDefinitions(wa.get());
   annNetwork* network = nullptr;
-  CHECK_NETWORK_STATUS(annNetwork_createFromFile(&network, wa->nciDefinitions.get(),
-                                                 partFileName(pFileName, wa->version, "net").c_str()));
+  CHECK_NETWORK_STATUS(
+      annNetwork_createFromFile(&network, wa->nciDefinitions.get(),
+                                wordAssociator_partFileName(pFileName, wa->version, "net").c_str()));
   wa->network.reset(network);
+  wa->sparseIndex.reset(annSparseIndex_create(wa->network.get(), 0));
   wordAssociator_createWordVector(wa.get());
   wordAssociator_createLookupTable(wa.get());
-  readWordTable(wa.get(), partFileName(pFileName, wa->version, "tab").c_str());
+  readWordTable(wa.get(), wordAssociator_partFileName(pFileName, wa->version, "tab").c_str());
   return wa.release();
 }
 
@@ -137,14 +147,14 @@ void wordAssociator_saveAs(const wordAssociator* pThis, const char* pFileName) {
   if (pThis == nullptr || pFileName == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pFileName == NULL in wordAssociator_saveAs()");
   }
-  std::string networkName = partFileName(pFileName, pThis->version, "net");
-  std::string tableName = partFileName(pFileName, pThis->version, "tab");
+  std::string networkName = wordAssociator_partFileName(pFileName, pThis->version, "net");
+  std::string tableName = wordAssociator_partFileName(pFileName, pThis->version, "tab");
   // All three files are written before any of them replaces its predecessor: a failure (a full
   // disk, no memory) leaves the old three as they were. Only dying between the renames can mix them.
   orl::StreamPtr header(writeHeaderFile(pThis, pFileName));
   orlStream* written = nullptr;
   CHECK_NETWORK_STATUS(
-      annNetwork_write(pThis->network.get(), pThis->nciDefinitions.get(), networkName.c_str(), &written));
+      annNetwork_writeTemporary(pThis->network.get(), pThis->nciDefinitions.get(), networkName.c_str(), &written));
   orl::StreamPtr network(written);
   orl::StreamPtr table(writeWordTable(pThis, tableName.c_str()));
   stream_commit(header.get());
@@ -183,18 +193,18 @@ void wordAssociator_checkNetworkStatus(int32_t pStatus, int32_t pLine) {
     case kAnnOk:
       return;
     case kAnnCannotOpen:
-      ORL_RAISE(5000, 6, pStatus,
+      ORL_RAISE(orl::errorGroup::stream, 6, pStatus,
                 ":Datei kann nicht ge\xF6"
                 "ffnet werden in wordAssociator:",
                 pLine);
     case kAnnWriteError:
-      ORL_RAISE(5000, 3, pStatus, ":Schreibfehler in wordAssociator:", pLine);
+      ORL_RAISE(orl::errorGroup::stream, 3, pStatus, ":Schreibfehler in wordAssociator:", pLine);
     case kAnnReadError:
-      ORL_RAISE(5000, 4, pStatus, ":Lesefehler in wordAssociator:", pLine);
+      ORL_RAISE(orl::errorGroup::stream, 4, pStatus, ":Lesefehler in wordAssociator:", pLine);
     case kAnnGeneralFailure:
     case kNciOutOfMemory:
     case kAnnOutOfMemory:
-      ORL_RAISE(1, 1, pStatus, ":Kein Speicher mehr in wordAssociator:", pLine);
+      ORL_RAISE(orl::errorGroup::memory, 1, pStatus, ":Kein Speicher mehr in wordAssociator:", pLine);
     default:
       ORL_RAISE(kGroup, 2, pStatus, ":Allgemeiner Fehler in wordAssociator:", pLine);
   }

@@ -2,23 +2,24 @@
 
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
 
-constexpr int32_t kGroup = 103;
+constexpr int32_t kGroup = orl::errorGroup::dataManager;
 // The registries never limit the number of objects.
 constexpr hashcount_t kUnlimited = static_cast<hashcount_t>(-1);
 
 // The access is given back however the operation ends. A release cannot fail for an access this
 // object took, so the destructors swallow what cannot happen rather than end the process.
-class SharedHold {
+class ORL_SCOPED_CAPABILITY SharedHold {
  public:
-  explicit SharedHold(sharedAccessManager* access) : access_(access) {
-    sharedAccessManager_getSharedAccess(access_);
+  explicit SharedHold(sharedAccessManager* access) ORL_ACQUIRE_SHARED(access) : access_(access) {
+    sharedAccessManager_getSharedAccess(access);
   }
-  ~SharedHold() {
+  ~SharedHold() ORL_RELEASE() {
     try {
       sharedAccessManager_releaseSharedAccess(access_);
     } catch (...) {
@@ -29,12 +30,12 @@ class SharedHold {
   sharedAccessManager* access_;
 };
 
-class ExclusiveHold {
+class ORL_SCOPED_CAPABILITY ExclusiveHold {
  public:
-  explicit ExclusiveHold(sharedAccessManager* access) : access_(access) {
-    sharedAccessManager_getExclusiveAccess(access_);
+  explicit ExclusiveHold(sharedAccessManager* access) ORL_ACQUIRE(access) : access_(access) {
+    sharedAccessManager_getExclusiveAccess(access);
   }
-  ~ExclusiveHold() {
+  ~ExclusiveHold() ORL_RELEASE() {
     try {
       sharedAccessManager_releaseExclusiveAccess(access_);
     } catch (...) {
@@ -47,20 +48,19 @@ class ExclusiveHold {
 
 }  // namespace
 
-dataManager* dataManager_create(hash_comp_t pCompareFct, hash_fun_t pHashFct) {
+// Creating and freeing touch the table without the access: no other thread can see the manager.
+dataManager* dataManager_create(hash_comp_t pCompareFct, hash_fun_t pHashFct) ORL_NO_THREAD_SAFETY_ANALYSIS {
   auto* manager = static_cast<dataManager*>(orlMalloc(sizeof(dataManager)));
   *manager = dataManager{nullptr, nullptr};
-  orl::ScopeGuard undo([manager] {
-    hash_destroy(manager->table);
-    orlFree(manager);
-  });
-  manager->table = hash_create(kUnlimited, pCompareFct, pHashFct);
+  orl::ScopeGuard freeManager([manager] { orlFree(manager); });
+  orl::HashPtr table(hash_create(kUnlimited, pCompareFct, pHashFct));
   manager->access = sharedAccessManager_create(kNamedObjectAccessUnits);
-  undo.dismiss();
+  manager->table = table.release();
+  freeManager.dismiss();
   return manager;
 }
 
-void dataManager_free(dataManager* pThis) {
+void dataManager_free(dataManager* pThis) ORL_NO_THREAD_SAFETY_ANALYSIS {
   if (pThis == nullptr) return;
   if (hash_count(pThis->table) != 0) {
     ORL_RAISE(kGroup, 2, "error: undeleted data objects found when calling dataManager_free");

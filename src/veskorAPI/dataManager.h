@@ -8,13 +8,14 @@
 #include "veskorAPI/namedSyncedDataObject.h"
 
 struct dataManager {
-  hash_t* table;
+  hash_t* table ORL_GUARDED_BY(access);
   sharedAccessManager* access;
 };
 
 // Null functions select text identifiers (byte-wise comparison, default text hash).
 dataManager* dataManager_create(hash_comp_t pCompareFct, hash_fun_t pHashFct);
-// Refuses (code 2, nothing freed) while objects are registered. Null is ignored.
+// Refuses (code 2, nothing freed) while objects are registered. Null is ignored. No other thread
+// may use the manager any more.
 void dataManager_free(dataManager* pThis);
 // An identifier already registered raises code 3 and leaves the registered object in place.
 void dataManager_linkDataObject(dataManager* pThis, namedSyncedDataObject* pDataObject);

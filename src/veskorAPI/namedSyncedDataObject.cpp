@@ -1,11 +1,12 @@
 #include "veskorAPI/namedSyncedDataObject.h"
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
 
-constexpr int32_t kGroup = 102;
+constexpr int32_t kGroup = orl::errorGroup::namedObject;
 
 // Frees the parts of an object under construction or destruction.
 void freeParts(namedSyncedDataObject* pThis) noexcept {

@@ -31,10 +31,10 @@ void* namedSyncedDataObject_free(namedSyncedDataObject* pThis);
 const void* namedSyncedDataObject_getID(const namedSyncedDataObject* pThis);
 // A new copy of the identifier, owned by the caller.
 void* namedSyncedDataObject_getCloneIDFct(const namedSyncedDataObject* pThis);
-void* namedSyncedDataObject_getSharedAccess(namedSyncedDataObject* pThis);
-void namedSyncedDataObject_releaseShared(namedSyncedDataObject* pThis);
-void* namedSyncedDataObject_getExclusiveAccess(namedSyncedDataObject* pThis);
-void namedSyncedDataObject_releaseExclusiveAccess(namedSyncedDataObject* pThis);
+void* namedSyncedDataObject_getSharedAccess(namedSyncedDataObject* pThis) ORL_ACQUIRE_SHARED(pThis->access);
+void namedSyncedDataObject_releaseShared(namedSyncedDataObject* pThis) ORL_RELEASE_SHARED(pThis->access);
+void* namedSyncedDataObject_getExclusiveAccess(namedSyncedDataObject* pThis) ORL_ACQUIRE(pThis->access);
+void namedSyncedDataObject_releaseExclusiveAccess(namedSyncedDataObject* pThis) ORL_RELEASE(pThis->access);
 namedSyncedDataObject* namedSyncedDataObject_getReference(namedSyncedDataObject* pThis);
 void namedSyncedDataObject_releaseReference(namedSyncedDataObject* pThis);
 

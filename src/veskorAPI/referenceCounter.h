@@ -3,14 +3,14 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <semaphore>
 
 #include "orlBasics/orlMemory.h"
+#include "orlBasics/threadAnnotations.h"
 
 struct referenceCounter {
-  int32_t count = 0;
-  std::mutex mutex;
+  orl::Mutex mutex;
+  int32_t count ORL_GUARDED_BY(mutex) = 0;
   // Its single unit is taken exactly while count > 0, so waiting for the unit waits for zero.
   std::binary_semaphore zeroSemaphore{1};
 };

@@ -5,16 +5,18 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <semaphore>
 
 #include "orlBasics/orlMemory.h"
+#include "orlBasics/threadAnnotations.h"
 
-struct sharedAccessManager {
+// The access is what the analysis knows as the lock: fields guarded by it name the manager.
+struct ORL_CAPABILITY("access") sharedAccessManager {
   explicit sharedAccessManager(int32_t units) : numberUnits(units), semaphore(units) {}
 
   int32_t numberUnits;
-  std::mutex mutex;
+  // Serialises acquisitions only.
+  orl::Mutex mutex;
   std::counting_semaphore<> semaphore;
   // Units currently taken; lets a release without a matching get be refused instead of
   // overfilling the semaphore.
@@ -23,10 +25,10 @@ struct sharedAccessManager {
 
 sharedAccessManager* sharedAccessManager_create(int32_t pNumberUnitsOfResource);
 void sharedAccessManager_free(sharedAccessManager* pThis) noexcept;
-void sharedAccessManager_getSharedAccess(sharedAccessManager* pThis);
-void sharedAccessManager_releaseSharedAccess(sharedAccessManager* pThis);
-void sharedAccessManager_getExclusiveAccess(sharedAccessManager* pThis);
-void sharedAccessManager_releaseExclusiveAccess(sharedAccessManager* pThis);
+void sharedAccessManager_getSharedAccess(sharedAccessManager* pThis) ORL_ACQUIRE_SHARED(pThis);
+void sharedAccessManager_releaseSharedAccess(sharedAccessManager* pThis) ORL_RELEASE_SHARED(pThis);
+void sharedAccessManager_getExclusiveAccess(sharedAccessManager* pThis) ORL_ACQUIRE(pThis);
+void sharedAccessManager_releaseExclusiveAccess(sharedAccessManager* pThis) ORL_RELEASE(pThis);
 
 namespace orl {
 using SharedAccessManagerPtr = Owned<sharedAccessManager, sharedAccessManager_free>;

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <random>
 
+#include "orlBasics/errorGroups.h"
 #include "veskorAPI/veskorAPIInternal.h"
 
 namespace {
@@ -11,11 +12,11 @@ constexpr int32_t kNumberConnectionIDs = 32768;
 // Random draws before the identifiers are searched in order.
 constexpr int kRandomDraws = 64;
 
-std::mutex gGeneratorMutex;
-std::minstd_rand gGenerator;
+orl::Mutex gGeneratorMutex;
+std::minstd_rand gGenerator ORL_GUARDED_BY(gGeneratorMutex);
 
 int32_t drawConnectionID() {
-  std::lock_guard<std::mutex> lock(gGeneratorMutex);
+  orl::MutexLock lock(gGeneratorMutex);
   return static_cast<int32_t>(gGenerator() % kNumberConnectionIDs);
 }
 
@@ -33,7 +34,7 @@ bool tryLink(int32_t id, int32_t* placeholder) {
   try {
     dataManager_linkDataObject(veskorGlobalState().connectionManager, object.get());
   } catch (const orl::Exception& e) {
-    if (!orl::matches(e, {{103, 3}})) throw;
+    if (!orl::matches(e, {{orl::errorGroup::dataManager, 3}})) throw;
     return false;
   }
   (void)object.release();
@@ -61,7 +62,7 @@ void freePlaceholder(void* data) { orlFree(data); }
 }  // namespace
 
 void veskorSeedConnectionIDs(unsigned seed) {
-  std::lock_guard<std::mutex> lock(gGeneratorMutex);
+  orl::MutexLock lock(gGeneratorMutex);
   gGenerator.seed(seed);
 }
 

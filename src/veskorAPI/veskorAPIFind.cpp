@@ -1,14 +1,17 @@
 // The find functions: a seek text or a whole document searched in open knowledge bases, the
 // results copied into lists that belong to the caller until given back with the free functions.
+// The text variants (veskorExt.h) run the same searches and add each entry's stored text.
 #include <cstring>
 #include <optional>
 #include <vector>
 
 #include "orlBasics/orlMemory.h"
-#include "veskorAPI/veskorAPIInternal.h"
+#include "veskor/veskorExt.h"
 #include "veskorANN/wordAssociator.h"
+#include "veskorAPI/textHitLists.h"
+#include "veskorAPI/veskorAPIInternal.h"
 #include "veskorKernel/knowledgeBase.h"
-#include "veskorSearch/germanText.h"
+#include "veskorText/germanText.h"
 #include "veskorSearch/kbase_findinfo.h"
 #include "veskorSearch/kbase_seekAndSort.h"
 
@@ -77,10 +80,7 @@ const char* latin1SeekText(veskorCall_t& call, const char* text) {
 }
 
 veskorSearchHits* entryHitList(veskorCall_t& call, const std::optional<std::vector<findEntriesResult>>& results) {
-  std::size_t count = 0;
-  if (results) {
-    while (count < results->size() && (*results)[count].confidence > 0) ++count;
-  }
+  std::size_t count = numberOfEntryHits(results);
   auto* list = call.onFailure<freeSearchHits>(zeroedBlock<veskorSearchHits>(1));
   list->hits = zeroedBlock<veskorSearchHit>(count);
   list->numberHits = static_cast<int>(count);
@@ -114,21 +114,88 @@ veskorDocumentSearchHits* documentHitList(veskorCall_t& call, const std::vector<
 
 bool isValidNumberOfHits(int number) { return number >= 1 && number <= VESKOR_MAX_NUMBER_RESULTS; }
 
-// The checks of veskorFindEntry and veskorFindDocument, in the order of their parameters.
-void checkSearchArguments(veskorCall_t& call, const char* function, const char* pWKBName, const char* pAKBName,
-                          const char* pWAName, int32_t mode, int pMaxNumberHits, const char* pSeekString) {
+// The arguments of a search by seek text, as the find functions take them.
+struct seekArguments {
+  const char* pWKBName;
+  const char* pAKBName;
+  const char* pWAName;
+  int pMaxNumberHits;
+  int pAssociationMode;
+  int pSplitCompounds;
+  const char* pSeekString;
+};
+
+// The checks of every search by seek text, in the order of its parameters; function names the
+// exported function in the messages.
+void checkSearchArguments(veskorCall_t& call, const char* function, const seekArguments& a, int32_t mode) {
+  if (a.pWKBName == nullptr || a.pAKBName == nullptr) {
+    ORL_RAISE(kVeskorAPIGroup, 1, "error: pWKBName == NULL || pAKBName == NULL in ", function, "()");
+  }
+  if (mode != 0 && a.pWAName == nullptr)
+    ORL_RAISE(kVeskorAPIGroup, 1, "error: pWAName == NULL in ", function, "()");
+  if (a.pSeekString == nullptr)
+    ORL_RAISE(kVeskorAPIGroup, 1, "error: pSeekString == NULL in ", function, "()");
+  if (!isValidNumberOfHits(a.pMaxNumberHits)) {
+    ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_NUMBER_OF_HITS,
+              "error: pMaxNumberHits <= 0 || pMaxNumberHits > VESKOR_MAX_NUMBER_RESULTS in ", function, "()");
+  }
+  if (call.trimmedCopy(a.pSeekString)[0] == 0) {
+    ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID, "error: seek string invalid in ", function,
+              "()");
+  }
+}
+
+// The checks of a comparison, in the order of its parameters.
+void checkCompareArguments(veskorCall_t& call, const char* function, const char* pWKBName,
+                           const char* pAKBName, int pMaxNumberHits, const char* pTextOfDocument) {
   if (pWKBName == nullptr || pAKBName == nullptr) {
     ORL_RAISE(kVeskorAPIGroup, 1, "error: pWKBName == NULL || pAKBName == NULL in ", function, "()");
   }
-  if (mode != 0 && pWAName == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pWAName == NULL in ", function, "()");
-  if (pSeekString == nullptr) ORL_RAISE(kVeskorAPIGroup, 1, "error: pSeekString == NULL in ", function, "()");
+  if (pTextOfDocument == nullptr) {
+    ORL_RAISE(kVeskorAPIGroup, 1, "error: pTextOfDocument == NULL in ", function, "()");
+  }
   if (!isValidNumberOfHits(pMaxNumberHits)) {
     ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_NUMBER_OF_HITS,
               "error: pMaxNumberHits <= 0 || pMaxNumberHits > VESKOR_MAX_NUMBER_RESULTS in ", function, "()");
   }
-  if (call.trimmedCopy(pSeekString)[0] == 0) {
-    ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID, "error: seek string invalid in ", function, "()");
+  if (call.trimmedCopy(pTextOfDocument)[0] == 0) {
+    ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID, "error: text of document invalid in ", function,
+              "()");
   }
+}
+
+// The body of veskorFindEntry and its text variant up to the results, which stay valid while the
+// call holds its accesses.
+std::optional<std::vector<findEntriesResult>> findEntries(veskorCall_t& call, const char* function,
+                                                          const seekArguments& a) {
+  int32_t mode = normalisedAssociationMode(a.pAssociationMode);
+  int32_t split = normalisedSplitFlag(a.pSplitCompounds);
+  checkSearchArguments(call, function, a, mode);
+  searchObjects objects = takeSharedAccess(call, a.pAKBName, a.pWKBName, mode != 0 ? a.pWAName : nullptr);
+  const char* seekText = latin1SeekText(call, a.pSeekString);
+  return kbase_findEntries(seekText, objects.akb, objects.wkb, objects.wa, mode, split, a.pMaxNumberHits);
+}
+
+// The same for veskorFindDocument and its text variant.
+std::vector<documentResult> findDocuments(veskorCall_t& call, const char* function, const seekArguments& a) {
+  int32_t mode = normalisedAssociationMode(a.pAssociationMode);
+  int32_t split = normalisedSplitFlag(a.pSplitCompounds);
+  checkSearchArguments(call, function, a, mode);
+  searchObjects objects = takeSharedAccess(call, a.pAKBName, a.pWKBName, mode != 0 ? a.pWAName : nullptr);
+  const char* seekText = latin1SeekText(call, a.pSeekString);
+  return kbase_seekFileSorted(seekText, objects.akb, objects.wkb, objects.wa, mode, split, a.pMaxNumberHits,
+                              false);
+}
+
+// The same for veskorCompareDocument and its text variant.
+std::vector<documentResult> compareDocument(veskorCall_t& call, const char* function, const char* pWKBName,
+                                            const char* pAKBName, int pMaxNumberHits,
+                                            const char* pTextOfDocument) {
+  checkCompareArguments(call, function, pWKBName, pAKBName, pMaxNumberHits, pTextOfDocument);
+  // The WKB is named and held as in every search, though a comparison does not read it.
+  searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, nullptr);
+  const char* text = latin1SeekText(call, pTextOfDocument);
+  return kbase_seekFileSorted(text, objects.akb, objects.wkb, nullptr, 0, 0, pMaxNumberHits, true);
 }
 
 }  // namespace
@@ -138,13 +205,9 @@ extern "C" VESKOR_EXPORT veskorSearchHits* veskorFindEntry(int connectionID, con
                                                            int pMaxNumberHits, int pAssociationMode,
                                                            int pSplitCompounds, const char* pSeekString) {
   return veskorCall("veskorFindEntry", connectionID, [&](veskorCall_t& call) -> veskorSearchHits* {
-    int32_t mode = normalisedAssociationMode(pAssociationMode);
-    int32_t split = normalisedSplitFlag(pSplitCompounds);
-    checkSearchArguments(call, "veskorFindEntry", pWKBName, pAKBName, pWAName, mode, pMaxNumberHits, pSeekString);
-    searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, mode != 0 ? pWAName : nullptr);
-    const char* seekText = latin1SeekText(call, pSeekString);
-    return entryHitList(call, kbase_findEntries(seekText, objects.akb, objects.wkb, objects.wa, mode, split,
-                                                pMaxNumberHits));
+    const seekArguments a{pWKBName,         pAKBName,        pWAName,    pMaxNumberHits,
+                          pAssociationMode, pSplitCompounds, pSeekString};
+    return entryHitList(call, findEntries(call, "veskorFindEntry", a));
   });
 }
 
@@ -154,40 +217,20 @@ extern "C" VESKOR_EXPORT veskorDocumentSearchHits* veskorFindDocument(int connec
                                                                       int pSplitCompounds,
                                                                       const char* pSeekString) {
   return veskorCall("veskorFindDocument", connectionID, [&](veskorCall_t& call) -> veskorDocumentSearchHits* {
-    int32_t mode = normalisedAssociationMode(pAssociationMode);
-    int32_t split = normalisedSplitFlag(pSplitCompounds);
-    checkSearchArguments(call, "veskorFindDocument", pWKBName, pAKBName, pWAName, mode, pMaxNumberHits, pSeekString);
-    searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, mode != 0 ? pWAName : nullptr);
-    const char* seekText = latin1SeekText(call, pSeekString);
-    return documentHitList(call, kbase_seekFileSorted(seekText, objects.akb, objects.wkb, objects.wa, mode, split,
-                                                      pMaxNumberHits, false));
+    const seekArguments a{pWKBName,         pAKBName,        pWAName,    pMaxNumberHits,
+                          pAssociationMode, pSplitCompounds, pSeekString};
+    return documentHitList(call, findDocuments(call, "veskorFindDocument", a));
   });
 }
 
 extern "C" VESKOR_EXPORT veskorDocumentSearchHits* veskorCompareDocument(int connectionID, const char* pWKBName,
                                                                          const char* pAKBName, int pMaxNumberHits,
                                                                          const char* pTextOfDocument) {
-  return veskorCall("veskorCompareDocument", connectionID, [&](veskorCall_t& call) -> veskorDocumentSearchHits* {
-    if (pWKBName == nullptr || pAKBName == nullptr) {
-      ORL_RAISE(kVeskorAPIGroup, 1, "error: pWKBName == NULL || pAKBName == NULL in veskorCompareDocument()");
-    }
-    if (pTextOfDocument == nullptr) {
-      ORL_RAISE(kVeskorAPIGroup, 1, "error: pTextOfDocument == NULL in veskorCompareDocument()");
-    }
-    if (!isValidNumberOfHits(pMaxNumberHits)) {
-      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_NUMBER_OF_HITS,
-                "error: pMaxNumberHits <= 0 || pMaxNumberHits > VESKOR_MAX_NUMBER_RESULTS in veskorCompareDocument()");
-    }
-    if (call.trimmedCopy(pTextOfDocument)[0] == 0) {
-      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ENTRY_NOT_VALID,
-                "error: text of document invalid in veskorCompareDocument()");
-    }
-    // The WKB is named and held as in every search, though a comparison does not read it.
-    searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, nullptr);
-    const char* text = latin1SeekText(call, pTextOfDocument);
-    return documentHitList(call, kbase_seekFileSorted(text, objects.akb, objects.wkb, nullptr, 0, 0,
-                                                      pMaxNumberHits, true));
-  });
+  return veskorCall(
+      "veskorCompareDocument", connectionID, [&](veskorCall_t& call) -> veskorDocumentSearchHits* {
+        return documentHitList(call, compareDocument(call, "veskorCompareDocument", pWKBName, pAKBName,
+                                                     pMaxNumberHits, pTextOfDocument));
+      });
 }
 
 extern "C" VESKOR_EXPORT int veskorFreeSearchHits(int connectionID, veskorSearchHits* pHits) {
@@ -197,4 +240,46 @@ extern "C" VESKOR_EXPORT int veskorFreeSearchHits(int connectionID, veskorSearch
 extern "C" VESKOR_EXPORT int veskorFreeDocumentSearchHits(int connectionID, veskorDocumentSearchHits* pHits) {
   return veskorCall("veskorFreeDocumentSearchHits", connectionID,
                     [&](veskorCall_t&) { freeDocumentSearchHits(pHits); });
+}
+
+extern "C" VESKOR_EXPORT veskorTextSearchHits* veskorFindEntryWithText(
+    int connectionID, const char* pWKBName, const char* pAKBName, const char* pWAName, int pMaxNumberHits,
+    int pAssociationMode, int pSplitCompounds, const char* pSeekString) {
+  return veskorCall("veskorFindEntryWithText", connectionID,
+                    [&](veskorCall_t& call) -> veskorTextSearchHits* {
+                      const seekArguments a{pWKBName,         pAKBName,        pWAName,    pMaxNumberHits,
+                                            pAssociationMode, pSplitCompounds, pSeekString};
+                      return textEntryHitList(findEntries(call, "veskorFindEntryWithText", a));
+                    });
+}
+
+extern "C" VESKOR_EXPORT veskorTextDocumentSearchHits* veskorFindDocumentWithText(
+    int connectionID, const char* pWKBName, const char* pAKBName, const char* pWAName, int pMaxNumberHits,
+    int pAssociationMode, int pSplitCompounds, const char* pSeekString) {
+  return veskorCall("veskorFindDocumentWithText", connectionID,
+                    [&](veskorCall_t& call) -> veskorTextDocumentSearchHits* {
+                      const seekArguments a{pWKBName,         pAKBName,        pWAName,    pMaxNumberHits,
+                                            pAssociationMode, pSplitCompounds, pSeekString};
+                      return textDocumentHitList(findDocuments(call, "veskorFindDocumentWithText", a));
+                    });
+}
+
+extern "C" VESKOR_EXPORT veskorTextDocumentSearchHits* veskorCompareDocumentWithText(
+    int connectionID, const char* pWKBName, const char* pAKBName, int pMaxNumberHits,
+    const char* pTextOfDocument) {
+  return veskorCall(
+      "veskorCompareDocumentWithText", connectionID,
+      [&](veskorCall_t& call) -> veskorTextDocumentSearchHits* {
+        return textDocumentHitList(compareDocument(call, "veskorCompareDocumentWithText", pWKBName, pAKBName,
+                                                   pMaxNumberHits, pTextOfDocument));
+      });
+}
+
+extern "C" VESKOR_EXPORT int veskorFreeTextSearchHits(int connectionID, veskorTextSearchHits* pHits) {
+  return veskorCall("veskorFreeTextSearchHits", connectionID, [&](veskorCall_t&) { orlFree(pHits); });
+}
+
+extern "C" VESKOR_EXPORT int veskorFreeTextDocumentSearchHits(int connectionID,
+                                                              veskorTextDocumentSearchHits* pHits) {
+  return veskorCall("veskorFreeTextDocumentSearchHits", connectionID, [&](veskorCall_t&) { orlFree(pHits); });
 }

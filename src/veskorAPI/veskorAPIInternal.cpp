@@ -6,6 +6,7 @@
 #include <functional>
 #include <new>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlText.h"
 #include "orlBasics/orlThreadLocal.h"
 #include "orlBasics/scopeGuard.h"
@@ -71,30 +72,30 @@ int mapListed(int32_t group, int32_t code, const char* context) {
   switch (group) {
     case kVeskorAPIGroup:
       return code;
-    case 17:
-    case 19:
+    case orl::errorGroup::entryList:
+    case orl::errorGroup::featureSpace:
       if (code == 3) return VESKOR_ERROR_FILEFORMAT;
       if (code == 2) return VESKOR_ERROR_FEATURE_TYPE;
       if (code == 6) return VESKOR_ERROR_FILE;
       return 0;
-    case 20:
+    case orl::errorGroup::knowledgeBase:
       if (code == 2) return VESKOR_ERROR_FEATURE_TYPE;
       return mapKernelCode(code);
-    case 102:
+    case orl::errorGroup::namedObject:
       if (code == 2) return mapNameError(context);
       return mapKernelCode(code);
-    case 103:
+    case orl::errorGroup::dataManager:
       if (code == 2 || code == 3) return mapNameError(context);
       return mapKernelCode(code);
-    case 200:
+    case orl::errorGroup::search:
       if (code == 2) return VESKOR_ERROR_FEATURE_TYPE;
       if (code == 6) return VESKOR_ERROR_FILE;
       return 0;
-    case 4000:
+    case orl::errorGroup::vector:
       if (code == 2) return VESKOR_ERROR_OUT_OF_BOUNDS;
       if (code == 6) return VESKOR_ERROR_FILE;
       return 0;
-    case 5000:
+    case orl::errorGroup::stream:
       if (code == 6) return VESKOR_ERROR_FILE;
       return 0;
     default:
@@ -114,9 +115,21 @@ int veskorStatusOfCurrentException(const char* context) noexcept {
   } catch (const orl::Exception& e) {
     return veskorMapException(e.group(), e.code(), context);
   } catch (const std::bad_alloc&) {
-    return veskorMapException(1, 1, context);
+    return veskorMapException(orl::errorGroup::memory, 1, context);
   } catch (...) {
     return VESKOR_ERROR_FATAL;
+  }
+}
+
+bool veskorHandlingOutOfMemory() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return true;
+  } catch (const orl::Exception& e) {
+    return orl::matches(e, {{orl::errorGroup::memory, 1}});
+  } catch (...) {
+    return false;
   }
 }
 
@@ -175,7 +188,7 @@ int veskorInitThread() noexcept {
   } catch (const orl::Exception& e) {
     return veskorMapException(e.group(), e.code(), kContextNone);
   } catch (const std::bad_alloc&) {
-    return veskorMapException(1, 1, kContextNone);
+    return veskorMapException(orl::errorGroup::memory, 1, kContextNone);
   } catch (...) {
     return VESKOR_ERROR_THREAD_STATE_INIT;
   }
@@ -365,7 +378,8 @@ namedSyncedDataObject* veskorCall_t::lookUpWA(const char* name) {
   return lookUp(gState.waManager, trimmed, kContextWA);
 }
 
-void* veskorCall_t::access(namedSyncedDataObject* object, bool exclusive) {
+// The access taken here is held until the call ends, when the cleanup stack gives it back.
+void* veskorCall_t::access(namedSyncedDataObject* object, bool exclusive) ORL_NO_THREAD_SAFETY_ANALYSIS {
   for (int i = 0; i < numberHeld_; ++i) {
     if (held_[i].object != object) continue;
     if (exclusive && !held_[i].exclusive) {
@@ -430,7 +444,8 @@ int frameFail(veskorCall_t& call, int32_t depth, const char* functionName, const
     } catch (const std::bad_alloc&) {
       orl::MessageBuffer message;
       message.append("error: out of memory in ").append(functionName).append("()").appendLocation(file, line);
-      status = veskorSetLatestError(veskorMapException(1, 1, call.context()), message.c_str());
+      status = veskorSetLatestError(veskorMapException(orl::errorGroup::memory, 1, call.context()),
+                                    message.c_str());
     } catch (const std::exception& e) {
       orl::MessageBuffer message;
       message.append("error: unexpected exception in ").append(functionName).append("(): ").append(e.what());

@@ -49,14 +49,16 @@
 #include <type_traits>
 #include <utility>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
+#include "orlBasics/threadAnnotations.h"
 #include "orlBasics/vector.h"
 #include "veskor/veskorAPI.h"
 #include "veskorAPI/dataManager.h"
 #include "veskorAPI/referenceCounter.h"
 
 // Error group of the exported functions: the code is the status the function returns.
-inline constexpr int32_t kVeskorAPIGroup = 104;
+inline constexpr int32_t kVeskorAPIGroup = orl::errorGroup::api;
 
 // Context words: which kind of named object the failing step concerned.
 inline constexpr const char* kContextNone = "";
@@ -122,6 +124,9 @@ int veskorMapException(int32_t group, int32_t code, const char* context) noexcep
 // The status of the exception being handled (call only inside a catch block): mapped for the
 // engine's exceptions and out of memory, VESKOR_ERROR_FATAL for anything else.
 int veskorStatusOfCurrentException(const char* context) noexcept;
+// Whether the exception being handled (call only inside a catch block) is out of memory:
+// std::bad_alloc or the engine's group 1 code 1.
+bool veskorHandlingOutOfMemory() noexcept;
 // Takes the initialisation mutex; false when it cannot be had.
 bool veskorLockInitMutex(std::unique_lock<std::mutex>& lock) noexcept;
 
@@ -189,8 +194,10 @@ class veskorCall_t {
   }
 
  private:
+  // Releases run from the cleanup stack, out of sight of the thread-safety analysis: an access
+  // taken in access() is given back here.
   template <auto FreeFct, class T>
-  static void trampoline(void* p) {
+  static void trampoline(void* p) ORL_NO_THREAD_SAFETY_ANALYSIS {
     FreeFct(static_cast<T*>(p));
   }
   void* access(namedSyncedDataObject* object, bool exclusive);

@@ -4,14 +4,13 @@
 // stored before a failure stays stored, except when the call runs out of memory: then it fails as
 // a whole (see addingAllOrNothingWithoutMemory).
 #include <cstring>
-#include <new>
 
 #include "kazlib/hash.h"
 #include "orlBasics/orlMemory.h"
 #include "veskorAPI/veskorAPIInternal.h"
 #include "veskorKernel/knowledgeBase.h"
-#include "veskorSearch/abbreviationList.h"
-#include "veskorSearch/cAPIAdd_preprocessText.h"
+#include "veskorText/abbreviationList.h"
+#include "veskorText/cAPIAdd_preprocessText.h"
 #include "veskorSearch/kbase_addfile.h"
 #include "veskorSearch/wordRegistration.h"
 
@@ -35,18 +34,6 @@ akbAndWkb accessAKBAndWKB(veskorCall_t& call, const char* pWKBName, const char* 
   return {akb, wkb};
 }
 
-bool isOutOfMemory() {
-  try {
-    throw;
-  } catch (const std::bad_alloc&) {
-    return true;
-  } catch (const orl::Exception& e) {
-    return orl::matches(e, {{1, 1}});
-  } catch (...) {
-    return false;
-  }
-}
-
 // Runs adds to the AKB and the WKB. When they run out of memory part-way, everything they added
 // is taken out again, so that the call's status 101 leaves both knowledge bases as they were; a
 // half-added entry or document would otherwise stay, the caller unable to tell which part. Other
@@ -58,7 +45,7 @@ void addingAllOrNothingWithoutMemory(akbAndWkb kbs, Adds&& adds) {
   try {
     adds();
   } catch (...) {
-    if (isOutOfMemory()) {
+    if (veskorHandlingOutOfMemory()) {
       if (kbs.wkb != nullptr && kbs.wkb != kbs.akb) knowledgeBase_rollBack(kbs.wkb, wkbMark);
       knowledgeBase_rollBack(kbs.akb, akbMark);
     }
@@ -153,7 +140,7 @@ extern "C" VESKOR_EXPORT int veskorDeleteDocument(int connectionID, const char* 
     pattern[keyLength] = '?';
     pattern[keyLength + 1] = '\0';
     knowledgeBase* kb = accessKB(call, pKBName);
-    if (kb->featureType % 2 != 0) {
+    if (!knowledgeBase_getSettings(kb).holdsSentences()) {
       ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_FEATURE_TYPE,
                 "error: invalid feature type of knowledge base in veskorDeleteDocument()");
     }

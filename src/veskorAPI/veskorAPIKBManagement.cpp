@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "orlBasics/orlText.h"
+#include "veskor/veskorExt.h"
 #include "veskorANN/wordAssociator.h"
 #include "veskorAPI/veskorAPIInternal.h"
 #include "veskorKernel/knowledgeBase.h"
@@ -91,6 +92,39 @@ extern "C" VESKOR_EXPORT int veskorCreateKBFile(int connectionID, const char* pK
     const kbSettings& kind = pKBKind == 1 ? kWordKB : (pForDocuments != 0 ? kDocumentKB : kEntryKB);
     knowledgeBase* kb = call.atEnd<knowledgeBase_free>(knowledgeBase_create(
         knowledgeBase_languageGerman, kind.encoding, kind.entryInformation, kind.featureType));
+    knowledgeBase_saveAs(kb, call.absolutePath(pKBFileName));
+  });
+}
+
+extern "C" VESKOR_EXPORT int veskorCreateKBFileWithSettings(int connectionID, const char* pKBFileName,
+                                                            int pLanguage, int pEncoding, int pEntryInformation,
+                                                            int pFeatureType) {
+  return veskorCall("veskorCreateKBFileWithSettings", connectionID, [&](veskorCall_t& call) {
+    requireArgument(pKBFileName, "error: pKBFileName == NULL in veskorCreateKBFileWithSettings()");
+    if (pLanguage < 0 || pLanguage > 2) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_LANGUAGE,
+                "error: unknown language given in veskorCreateKBFileWithSettings()");
+    }
+    if (pEncoding < 0 || pEncoding > 7) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pEncoding must be 0 to 7 in veskorCreateKBFileWithSettings()");
+    }
+    if (pEntryInformation < 1 || pEntryInformation > 15) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: pEntryInformation must be 1 to 15 in veskorCreateKBFileWithSettings()");
+    }
+    if (pFeatureType != knowledgeBase_featureTypeTuples && pFeatureType != knowledgeBase_featureTypeWords) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_FEATURE_TYPE,
+                "error: pFeatureType must be 1 or 2 in veskorCreateKBFileWithSettings()");
+    }
+    // Phonetic codes and upper-casing follow German rules; the kernel would refuse some of these
+    // combinations with a message of its own group and quietly accept others.
+    if (pLanguage != knowledgeBase_languageGerman && (pEncoding & (VESKOR_ENCODING_PHONETIC | VESKOR_ENCODING_UPPER_CASE)) != 0) {
+      ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                "error: phonetic codes and upper-casing need language 1 in veskorCreateKBFileWithSettings()");
+    }
+    knowledgeBase* kb =
+        call.atEnd<knowledgeBase_free>(knowledgeBase_create(pLanguage, pEncoding, pEntryInformation, pFeatureType));
     knowledgeBase_saveAs(kb, call.absolutePath(pKBFileName));
   });
 }

@@ -1,16 +1,16 @@
 #include "veskorKernel/entryList.h"
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 
 namespace {
 
-constexpr int32_t kGroup = 17;
-constexpr int32_t kEntriesStep = 43690;
-constexpr int32_t kIndexListStep = 64;
+constexpr int32_t kGroup = orl::errorGroup::entryList;
 
 bool isValid(const entry* e) {
   return e->primaryKey != nullptr || e->text != nullptr;
@@ -23,29 +23,15 @@ void freeEntryContents(entry* e) noexcept {
   *e = entry{nullptr, nullptr, 0.0, nullptr};
 }
 
+// The entry at a valid index (0 to entryList_getMaxIndex).
 entry* entryAt(const entryList* list, int32_t index) {
-  return static_cast<entry*>(segmentedVector_getElement(list->entries, index));
+  return const_cast<entry*>(&list->entries[static_cast<std::size_t>(index)]);
 }
 
-// Takes the element just appended back out; the segmented vector's invariants stay intact.
-void removeLastEntry(entryList* list, int32_t index) noexcept {
-  freeEntryContents(entryAt(list, index));
-  --list->entries->segments[list->entries->currentSegment].numberElements;
-}
-
-// Shortens the vector to `count` elements without releasing any buffer.
-void truncateEntries(segmentedVector* entries, int32_t count) noexcept {
-  int32_t current = count > 0 ? (count - 1) / entries->segmentLength : 0;
-  entries->currentSegment = current;
-  entries->segments[current].numberElements = count > 0 ? ((count - 1) % entries->segmentLength) + 1 : 0;
-  for (int32_t s = current + 1; s < entries->numberSegments; ++s) entries->segments[s].numberElements = 0;
-}
-
-vector* indexVector(const std::vector<int32_t>& indices) {
-  orl::VectorPtr result(vector_create(sizeof(int32_t), static_cast<int32_t>(indices.size()), kIndexListStep));
-  vector_resize(result.get(), static_cast<int32_t>(indices.size()));
-  if (!indices.empty()) std::memcpy(result->buffer, indices.data(), indices.size() * sizeof(int32_t));
-  return result.release();
+// Takes the element just appended back out.
+void removeLastEntry(entryList* list) noexcept {
+  freeEntryContents(&list->entries.back());
+  list->entries.pop_back();
 }
 
 bool keyMatches(const char* key, const char* pattern, int32_t mode) {
@@ -60,15 +46,13 @@ entryList* entryList_create(int32_t pNumberSyntacticFeatures) {
   if (pNumberSyntacticFeatures < 0) ORL_RAISE(kGroup, 1, "pNumberSyntacticFeatures < 0 in entryList_create");
   orl::EntryListPtr list(new entryList);
   list->numberSyntacticFeatures = pNumberSyntacticFeatures;
-  list->entries = segmentedVector_create(sizeof(entry), kEntriesStep, kEntriesStep);
   return list.release();
 }
 
 void entryList_free(entryList* pThis) noexcept {
   if (pThis == nullptr) return;
   entryList_privateFreeEntryTextHash(pThis);
-  if (pThis->entries != nullptr) entryList_freeAllEntries(pThis);
-  segmentedVector_free(pThis->entries);
+  entryList_freeAllEntries(pThis);
   delete pThis;
 }
 
@@ -79,8 +63,11 @@ int32_t entryList_appendEntry(entryList* pThis, const entry* pEntry) {
   orl::OwnedText text(orlStrdup(pEntry->text));
   std::unique_ptr<unsigned char, orl::FreeWith<orlFree>> block(static_cast<unsigned char*>(
       orlMemdup(pEntry->syntacticFeatures, static_cast<std::size_t>(pThis->numberSyntacticFeatures))));
-  entry copy{key.get(), text.get(), pEntry->value, block.get()};
-  int32_t index = segmentedVector_appendElement(pThis->entries, &copy);
+  // Indices are int32 in files and searches.
+  if (pThis->entries.size() >= static_cast<std::size_t>(INT32_MAX))
+    ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlRealloc");
+  pThis->entries.push_back(entry{key.get(), text.get(), pEntry->value, block.get()});
+  auto index = static_cast<int32_t>(pThis->entries.size() - 1);
   key.release();
   text.release();
   block.release();
@@ -90,7 +77,7 @@ int32_t entryList_appendEntry(entryList* pThis, const entry* pEntry) {
     } catch (...) {
       // Rebuilt on the next look-up by text; the entry goes too, so a failed append adds nothing.
       entryList_privateFreeEntryTextHash(pThis);
-      removeLastEntry(pThis, index);
+      removeLastEntry(pThis);
       throw;
     }
   }
@@ -105,11 +92,9 @@ void entryList_deleteEntry(entryList* pThis, int32_t pIndex) {
 
 entry* entryList_getEntry(const entryList* pThis, int32_t pIndex) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_getEntry");
-  try {
-    return entryAt(pThis, pIndex);
-  } catch (const orl::Exception&) {
+  if (pIndex < 0 || pIndex > entryList_getMaxIndex(pThis))
     ORL_RAISE(kGroup, 2, "Index ", pIndex, " ung\xFCltig in entryList_getEntry");
-  }
+  return entryAt(pThis, pIndex);
 }
 
 bool entryList_isValidEntry(const entryList* pThis, int32_t pIndex) {
@@ -120,10 +105,11 @@ bool entryList_isValidEntry(const entryList* pThis, int32_t pIndex) {
 
 int32_t entryList_getMaxIndex(const entryList* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_getMaxIndex");
-  return segmentedVector_getNumberElements(pThis->entries) - 1;
+  return static_cast<int32_t>(pThis->entries.size()) - 1;
 }
 
-vector* entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey, int32_t pMatchMode) {
+std::vector<int32_t> entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey,
+                                              int32_t pMatchMode) {
   if (pThis == nullptr || pPrimaryKey == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pPrimaryKey == NULL in entryList_findEntryByKey");
   }
@@ -133,17 +119,15 @@ vector* entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey
     const entry* e = entryAt(pThis, i);
     if (e->primaryKey != nullptr && keyMatches(e->primaryKey, pPrimaryKey, pMatchMode)) found.push_back(i);
   }
-  return indexVector(found);
+  return found;
 }
 
-vector* entryList_defragment(entryList* pThis) {
+std::vector<int32_t> entryList_defragment(entryList* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_defragment");
   entryList_privateFreeEntryTextHash(pThis);
   int32_t count = entryList_getMaxIndex(pThis) + 1;
   // Allocated in full before anything moves, so the walk itself cannot fail half-way.
-  orl::VectorPtr mapping(vector_create(sizeof(int32_t), count, kIndexListStep));
-  vector_resize(mapping.get(), count);
-  int32_t* newIndexOf = static_cast<int32_t*>(mapping->buffer);
+  std::vector<int32_t> newIndexOf(static_cast<std::size_t>(count));
   int32_t next = 0;
   for (int32_t old = 0; old < count; ++old) {
     entry* e = entryAt(pThis, old);
@@ -158,18 +142,19 @@ vector* entryList_defragment(entryList* pThis) {
     }
     newIndexOf[old] = next++;
   }
-  truncateEntries(pThis->entries, next);
-  return mapping.release();
+  pThis->entries.resize(static_cast<std::size_t>(next));  // only emptied records go
+  return newIndexOf;
 }
 
 void entryList_truncate(entryList* pThis, int32_t pCount) noexcept {
   if (pThis == nullptr || pCount < 0) return;
-  int32_t count = segmentedVector_getNumberElements(pThis->entries);
+  const auto count = static_cast<int32_t>(pThis->entries.size());
   if (pCount >= count) return;
   // The text index may hold the entries that go; it is built again on the next look-up by text.
   entryList_privateFreeEntryTextHash(pThis);
   for (int32_t i = pCount; i < count; ++i) freeEntryContents(entryAt(pThis, i));
-  truncateEntries(pThis->entries, pCount);
+  // Shrinking keeps the buffer: nothing is allocated.
+  pThis->entries.resize(static_cast<std::size_t>(pCount));
 }
 
 void entryList_freeAllEntries(entryList* pThis) {

@@ -4,12 +4,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
-#include "kazlib/hash.h"
 #include "orlBasics/orlIO.h"
-#include "orlBasics/segmentedVector.h"
-#include "orlBasics/vector.h"
+#include "orlBasics/threadAnnotations.h"
 
 // An entry is valid when its key or its text is not null; a deleted entry has every field null/zero.
 struct entry {
@@ -19,14 +20,27 @@ struct entry {
   unsigned char* syntacticFeatures;  // numberSyntacticFeatures bytes or null
 };
 
+// Stored text -> indices of the entries that had it when they were added, in order of addition.
+// Only looked up, never walked, so its order decides nothing.
+struct entryTextIndex {
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  std::unordered_map<std::string, std::vector<int32_t>, Hash, std::equal_to<>> groups;
+};
+
 struct entryList {
   int32_t version = 1;
   int32_t numberSyntacticFeatures = 0;
-  segmentedVector* entries = nullptr;
-  // Stored text -> vector of int32 indices; null until the first look-up by text. Built under
-  // entryTextHashMutex, so that readers sharing the list may search by text at the same time.
-  mutable std::atomic<hash_t*> entryTextHash{nullptr};
-  mutable std::mutex entryTextHashMutex;
+  // Indexed by entry index; holes stay in place until a defragmentation.
+  std::vector<entry> entries;
+  // Null until the first look-up by text. Built under entryTextHashMutex, so that readers sharing
+  // the list may search by text at the same time.
+  mutable std::atomic<entryTextIndex*> entryTextHash{nullptr};
+  mutable orl::Mutex entryTextHashMutex;
 };
 
 // Match modes of entryList_findEntryByKey.
@@ -45,12 +59,13 @@ entry* entryList_getEntry(const entryList* pThis, int32_t pIndex);
 bool entryList_isValidEntry(const entryList* pThis, int32_t pIndex);
 // Number of stored entries, holes included, minus 1.
 int32_t entryList_getMaxIndex(const entryList* pThis);
-// New vector of int32: valid entries whose key matches (mode 1 prefix, 0 suffix, other exact).
-vector* entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey, int32_t pMatchMode);
-// New vector of int32: valid entries whose stored text equals pText, in order of addition.
-vector* entryList_findEntryByText(const entryList* pThis, const char* pText);
-// Closes the holes; returns the mapping old index -> new index or -1 (vector of int32).
-vector* entryList_defragment(entryList* pThis);
+// Valid entries whose key matches (mode 1 prefix, 0 suffix, other exact), in index order.
+std::vector<int32_t> entryList_findEntryByKey(const entryList* pThis, const char* pPrimaryKey,
+                                              int32_t pMatchMode);
+// Valid entries whose stored text equals pText, in order of addition.
+std::vector<int32_t> entryList_findEntryByText(const entryList* pThis, const char* pText);
+// Closes the holes; returns the mapping old index -> new index or -1.
+std::vector<int32_t> entryList_defragment(entryList* pThis);
 // Takes the entries from index pCount on out again, as if they had never been appended (the undo
 // of appends). Cannot fail; null or a count beyond the list does nothing.
 void entryList_truncate(entryList* pThis, int32_t pCount) noexcept;
@@ -63,8 +78,8 @@ int strpre(const char* pString, const char* pPrefix);
 // 0 when the first occurrence of pSuffix in pString runs to its end.
 int strsuf(const char* pString, const char* pSuffix);
 
+// The text index's upkeep: an append adds to a built index, a defragmentation drops it.
 void entryList_privateAddToEntryTextHash(entryList* pThis, int32_t pIndex);
-vector* entryList_privateGetTextGroupByText(const entryList* pThis, const char* pText);
 void entryList_privateFreeEntryTextHash(entryList* pThis);
 
 namespace orl {

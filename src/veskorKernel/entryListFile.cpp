@@ -2,14 +2,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "veskorKernel/entryList.h"
 
 namespace {
 
-constexpr int32_t kGroup = 17;
-constexpr int32_t kEntriesStep = 43690;
+constexpr int32_t kGroup = orl::errorGroup::entryList;
 // Key length, text length, byte count and value: the least a stored entry takes.
 constexpr int64_t kMinimumRecordBytes = 4 + 4 + 4 + 8;
 
@@ -44,8 +44,7 @@ void appendStoredEntry(entryList* list, orlStream* stream) {
     // Hits copy numberSyntacticFeatures bytes from every block: a shorter one would be overrun.
     wrongFormat();
   }
-  entry stored{key.get(), text.get(), value, ownedBlock.get()};
-  segmentedVector_appendElement(list->entries, &stored);
+  list->entries.push_back(entry{key.get(), text.get(), value, ownedBlock.get()});
   key.release();
   text.release();
   ownedBlock.release();
@@ -84,9 +83,8 @@ entryList* entryList_createFromStream(orlStream* pStream) {
   }
   orl::EntryListPtr list(new entryList);
   list->numberSyntacticFeatures = numberSyntacticFeatures;
-  int64_t bufferLength = (int64_t{count} / kEntriesStep + 1) * kEntriesStep;
-  list->entries = segmentedVector_create(
-      sizeof(entry), static_cast<int32_t>(std::min<int64_t>(bufferLength, INT32_MAX)), kEntriesStep);
+  // count is bounded by the bytes left, so reserving it cannot be a giant allocation.
+  list->entries.reserve(static_cast<std::size_t>(count));
   for (int32_t i = 0; i < count; ++i) appendStoredEntry(list.get(), pStream);
   return list.release();
 }

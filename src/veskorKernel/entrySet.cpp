@@ -2,13 +2,14 @@
 
 #include <climits>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
 
-constexpr int32_t kGroup = 18;
+constexpr int32_t kGroup = orl::errorGroup::entrySet;
 
 // Small sets grow fast, large ones slowly, so that the many rare features stay cheap while the few
 // frequent ones do not waste much.
@@ -25,7 +26,7 @@ double growthFactor(int32_t length) {
 void grow(entrySet* set) {
   int64_t length = static_cast<int64_t>(set->bufferLength * growthFactor(set->bufferLength));
   if (length < int64_t{set->bufferLength} + 1) length = int64_t{set->bufferLength} + 1;
-  if (length > INT32_MAX) ORL_RAISE(1, 1, "error: out of memory in orlRealloc");
+  if (length > INT32_MAX) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlRealloc");
   set->indices =
       static_cast<int32_t*>(orlRealloc(set->indices, static_cast<std::size_t>(length) * sizeof(int32_t)));
   set->bufferLength = static_cast<int32_t>(length);
@@ -61,15 +62,13 @@ void entrySet_appendIndex(entrySet* pThis, int32_t pIndexEntry) {
   pThis->indexMax = pIndexEntry;
 }
 
-void entrySet_defragment(entrySet* pThis, const vector* pIndexMapping) {
-  if (pThis == nullptr || pIndexMapping == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pIndexMapping == NULL in entrySet_defragment");
-  }
+void entrySet_defragment(entrySet* pThis, std::span<const int32_t> pIndexMapping) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL || pIndexMapping == NULL in entrySet_defragment");
   // Checked before anything changes, so a short mapping leaves the set as it was.
-  if (pThis->indexMax >= pIndexMapping->numberElements) {
+  if (pThis->indexMax >= static_cast<int64_t>(pIndexMapping.size())) {
     ORL_RAISE(kGroup, 1, "pThis->indexMax >= pIndexMapping->numberElements in entrySet_defragment");
   }
-  const int32_t* mapping = static_cast<const int32_t*>(pIndexMapping->buffer);
+  const int32_t* mapping = pIndexMapping.data();
   int32_t kept = 0;
   for (int32_t i = 0; i < pThis->count; ++i) {
     int32_t mapped = pThis->indices[i] >= 0 ? mapping[pThis->indices[i]] : -1;

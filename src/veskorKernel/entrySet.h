@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "orlBasics/orlIO.h"
-#include "orlBasics/vector.h"
 
 struct entrySet {
   int32_t indexMax;      // last index, -1 when empty
@@ -19,8 +19,8 @@ void entrySet_init(entrySet* pThis, int32_t pBufferLength);
 void entrySet_cleanUp(entrySet* pThis);
 // pIndexEntry must be larger than indexMax.
 void entrySet_appendIndex(entrySet* pThis, int32_t pIndexEntry);
-// Renumbers with a mapping old index -> new index or -1 (vector of int32); -1 drops the index.
-void entrySet_defragment(entrySet* pThis, const vector* pIndexMapping);
+// Renumbers with a mapping old index -> new index or -1; -1 drops the index.
+void entrySet_defragment(entrySet* pThis, std::span<const int32_t> pIndexMapping);
 void entrySet_save(const entrySet* pThis, orlStream* pStream);
 // Reads a set into one that holds no array. A stored set that is not strictly ascending or whose
 // fields disagree raises code 3.

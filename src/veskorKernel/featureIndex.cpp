@@ -2,26 +2,26 @@
 
 #include <cstring>
 
-#include "veskorKernel/featureKey.h"
+#include "veskorText/featureKey.h"
 
 namespace {
 
 constexpr unsigned kInitialBits = 6;
 
 uint64_t keyOf(const featureRecord* record) {
-  return veskorKernel::featureKey(std::string_view(record->text, static_cast<std::size_t>(record->length)));
+  return veskorText::featureKey(std::string_view(record->text, static_cast<std::size_t>(record->length)));
 }
 
 }  // namespace
 
 std::size_t featureIndex::home(uint64_t key) const noexcept {
-  return veskorKernel::featureSlot(key, 64 - bits_);
+  return veskorText::featureSlot(key, 64 - bits_);
 }
 
 featureRecord* featureIndex::find(std::string_view text) const noexcept {
   if (slots_.empty()) return nullptr;
-  uint64_t key = veskorKernel::featureKey(text);
-  bool exact = veskorKernel::featureKeyIsExact(key);
+  uint64_t key = veskorText::featureKey(text);
+  bool exact = veskorText::featureKeyIsExact(key);
   std::size_t mask = slots_.size() - 1;
   for (std::size_t at = home(key);; at = (at + 1) & mask) {
     const Slot& slot = slots_[at];

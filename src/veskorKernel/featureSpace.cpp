@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "veskorKernel/featureIndex.h"
@@ -13,17 +14,8 @@
 
 namespace {
 
-constexpr int32_t kGroup = 19;
+constexpr int32_t kGroup = orl::errorGroup::featureSpace;
 constexpr int32_t kInitialSetLength = 10;
-constexpr int32_t kDeletedFlagsStep = 4096;
-
-// Grows the deletion marks to cover `count` indices, the new ones not deleted.
-void coverDeletedFlags(vector* flags, int32_t count) {
-  int32_t old = flags->numberElements;
-  if (count <= old) return;
-  vector_resize(flags, count);
-  std::memset(static_cast<unsigned char*>(flags->buffer) + old, 0, static_cast<std::size_t>(count - old));
-}
 
 // A new feature: its record goes into the owning table and the look-up index, or nowhere.
 featureRecord* addFeature(featureSpace* space, std::string_view text) {
@@ -58,7 +50,7 @@ void popIndex(featureRecord* record, int32_t index) noexcept {
 namespace veskorKernel {
 
 featureRecord* featureRecord_create(std::string_view text) {
-  if (text.size() > INT32_MAX) ORL_RAISE(1, 1, "error: out of memory in orlMalloc");
+  if (text.size() > INT32_MAX) ORL_RAISE(orl::errorGroup::memory, 1, "error: out of memory in orlMalloc");
   auto* record = static_cast<featureRecord*>(orlMalloc(sizeof(featureRecord) + text.size() + 1));
   record->text = reinterpret_cast<char*>(record + 1);
   std::memcpy(record->text, text.data(), text.size());
@@ -81,8 +73,7 @@ void featureRecord_free(featureRecord* record) noexcept {
 }  // namespace veskorKernel
 
 featureSpace* featureSpace_create() {
-  orl::FeatureSpacePtr space(static_cast<featureSpace*>(orlMalloc(sizeof(featureSpace))));
-  *space = featureSpace{1, nullptr, -1, nullptr, nullptr};
+  orl::FeatureSpacePtr space(new featureSpace);
   space->features = hash_create(ULONG_MAX, nullptr, nullptr);
   space->index = new featureIndex;
   return space.release();
@@ -98,23 +89,7 @@ void featureSpace_free(featureSpace* pThis) noexcept {
     hash_free(pThis->features);
   }
   delete pThis->index;
-  vector_free(pThis->deletedFlags);
-  orlFree(pThis);
-}
-
-int32_t featureSpace_addEntry(featureSpace* pThis, const vector* pFeatureIDs, int32_t pIndexEntry) {
-  if (pThis == nullptr || pFeatureIDs == nullptr) {
-    ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL in featureSpace_addEntry");
-  }
-  std::vector<std::string_view> features;
-  features.reserve(static_cast<std::size_t>(pFeatureIDs->numberElements));
-  for (int32_t i = 0; i < pFeatureIDs->numberElements; ++i) {
-    const char* feature = orl::vectorAt<const char*>(pFeatureIDs, i);
-    if (feature == nullptr)
-      ORL_RAISE(kGroup, 1, "pThis == NULL || pFeatureIDs == NULL in featureSpace_addEntry");
-    features.emplace_back(feature);
-  }
-  return featureSpace_addEntry(pThis, features, pIndexEntry);
+  delete pThis;
 }
 
 int32_t featureSpace_addEntry(featureSpace* pThis, std::span<const std::string_view> pFeatureIDs,
@@ -123,7 +98,11 @@ int32_t featureSpace_addEntry(featureSpace* pThis, std::span<const std::string_v
   if (pIndexEntry <= pThis->highestIndex) {
     ORL_RAISE(kGroup, 1, "pIndexEntry <= pThis->highestIndex in featureSpace_addEntry");
   }
-  if (pThis->deletedFlags != nullptr) coverDeletedFlags(pThis->deletedFlags, pIndexEntry + 1);
+  // Deletion marks, once there are any, cover every point; the new one is not deleted.
+  std::vector<unsigned char>& flags = pThis->deletedFlags;
+  if (!flags.empty() && flags.size() <= static_cast<std::size_t>(pIndexEntry)) {
+    flags.resize(static_cast<std::size_t>(pIndexEntry) + 1, 0);
+  }
   pThis->highestIndex = pIndexEntry;
   featureRecord* created = nullptr;  // linked through nextRemoved
   std::size_t done = 0;
@@ -155,15 +134,14 @@ int32_t featureSpace_addEntry(featureSpace* pThis, std::span<const std::string_v
 
 void featureSpace_deletePoint(featureSpace* pThis, int32_t pIndexEntry) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in featureSpace_deletePoint");
-  if (pThis->deletedFlags == nullptr) {
-    orl::VectorPtr flags(vector_create(1, pThis->highestIndex + 2, kDeletedFlagsStep));
-    coverDeletedFlags(flags.get(), pThis->highestIndex + 2);
-    pThis->deletedFlags = flags.release();
-  }
-  auto* flag = static_cast<unsigned char*>(vector_getElement(pThis->deletedFlags, pIndexEntry));
-  if (*flag != 0)
+  if (pThis->deletedFlags.empty())
+    pThis->deletedFlags.resize(static_cast<std::size_t>(pThis->highestIndex) + 2, 0);
+  if (pIndexEntry < 0 || static_cast<std::size_t>(pIndexEntry) >= pThis->deletedFlags.size())
+    ORL_RAISE(kGroup, 1, "pIndexEntry ung\xFCltig in featureSpace_deletePoint");
+  unsigned char& flag = pThis->deletedFlags[static_cast<std::size_t>(pIndexEntry)];
+  if (flag != 0)
     ORL_RAISE(kGroup, 1, "point of featureSpace was already deleted in featureSpace_deletePoint");
-  *flag = 1;
+  flag = 1;
 }
 
 void featureSpace_removePointsFrom(featureSpace* pThis, int32_t pIndexEntry, int32_t pHighestIndex) noexcept {
@@ -188,15 +166,15 @@ void featureSpace_removePointsFrom(featureSpace* pThis, int32_t pIndexEntry, int
     emptied = next;
   }
   // Indices that are used again must not come back deleted.
-  if (pThis->deletedFlags != nullptr && pThis->deletedFlags->numberElements > pIndexEntry) {
-    std::memset(static_cast<unsigned char*>(pThis->deletedFlags->buffer) + pIndexEntry, 0,
-                static_cast<std::size_t>(pThis->deletedFlags->numberElements - pIndexEntry));
+  std::vector<unsigned char>& flags = pThis->deletedFlags;
+  if (flags.size() > static_cast<std::size_t>(pIndexEntry)) {
+    std::fill(flags.begin() + pIndexEntry, flags.end(), static_cast<unsigned char>(0));
   }
   pThis->highestIndex = pHighestIndex;
 }
 
-void featureSpace_defragment(featureSpace* pThis, const vector* pIndexMappingFSPPoints) {
-  if (pThis == nullptr || pIndexMappingFSPPoints == nullptr) {
+void featureSpace_defragment(featureSpace* pThis, std::span<const int32_t> pIndexMappingFSPPoints) {
+  if (pThis == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pIndexMappingFSPPoints == NULL in featureSpace_defragment");
   }
   hash_scan_t scan;
@@ -204,16 +182,13 @@ void featureSpace_defragment(featureSpace* pThis, const vector* pIndexMappingFSP
   hash_scan_begin(&scan, pThis->features);
   while (hnode_t* node = hash_scan_next(&scan)) {
     if (static_cast<featureRecord*>(hnode_get(node))->set.indexMax >=
-        pIndexMappingFSPPoints->numberElements) {
+        static_cast<int64_t>(pIndexMappingFSPPoints.size())) {
       ORL_RAISE(kGroup, 1, "pIndexMappingFSPPoints zu kurz in featureSpace_defragment");
     }
   }
-  vector_free(pThis->deletedFlags);
-  pThis->deletedFlags = nullptr;
-  const int32_t* mapping = static_cast<const int32_t*>(pIndexMappingFSPPoints->buffer);
+  std::vector<unsigned char>().swap(pThis->deletedFlags);
   int32_t highest = -1;
-  for (int32_t i = 0; i < pIndexMappingFSPPoints->numberElements; ++i)
-    highest = std::max(highest, mapping[i]);
+  for (int32_t mapped : pIndexMappingFSPPoints) highest = std::max(highest, mapped);
   pThis->highestIndex = highest;
   featureRecord* emptied = nullptr;
   hash_scan_begin(&scan, pThis->features);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "veskorKernel/featureIndex.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr int32_t kGroup = 19;
+constexpr int32_t kGroup = orl::errorGroup::featureSpace;
 // Text length and the four fields of an entry set: the least a stored feature takes.
 constexpr int64_t kMinimumRecordBytes = 4 + 4 * 4;
 
@@ -31,7 +32,7 @@ void readFeature(featureSpace* space, orlStream* stream) {
   try {
     entrySet_load(&record->set, stream);
   } catch (const orl::Exception& e) {
-    if (!orl::matches(e, {{18, 3}})) throw;
+    if (!orl::matches(e, {{orl::errorGroup::entrySet, 3}})) throw;
     wrongFormat();
   }
   space->index->reserveOneMore();

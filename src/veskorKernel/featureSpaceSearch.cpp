@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlThreadLocal.h"
 #include "orlBasics/scopeGuard.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr int32_t kGroup = 19;
+constexpr int32_t kGroup = orl::errorGroup::featureSpace;
 
 struct Candidate {
   int32_t index;
@@ -42,11 +43,6 @@ struct SearchScratch {
   std::vector<Candidate> above;
   std::vector<Candidate> equal;
 };
-
-void appendHit(featureSpaceResultList* list, int32_t index, int32_t numberFeatures, double confidence) {
-  featureSpaceSearchHit hit{index, 0, numberFeatures, nullptr, confidence};
-  vector_appendElement(list, &hit);
-}
 
 bool ranksBefore(const Candidate& a, const Candidate& b) {
   return a.count != b.count ? a.count > b.count : a.index < b.index;
@@ -82,10 +78,10 @@ uint32_t kthLargestCount(const std::vector<int64_t>& histogram, std::size_t top,
   return 0;
 }
 
-// Appends the best k candidates in rank order. `threshold` is the k-th largest count (0: take all).
+// The best k candidates in rank order. `threshold` is the k-th largest count (0: take all).
 template <class ForEachCandidate>
-featureSpaceResultList* selectBest(SearchScratch& s, uint32_t threshold, int32_t k, int32_t numberFeatures,
-                                   ForEachCandidate forEach) {
+void selectBest(SearchScratch& s, uint32_t threshold, int32_t k, int32_t numberFeatures,
+                ForEachCandidate forEach, std::vector<featureSpaceHit>& hits) {
   s.above.clear();
   s.equal.clear();
   forEach([&](int32_t index, uint32_t count) {
@@ -103,14 +99,12 @@ featureSpaceResultList* selectBest(SearchScratch& s, uint32_t threshold, int32_t
     std::nth_element(s.equal.begin(), s.equal.begin() + wantedEqual, s.equal.end(), byIndex);
   }
   std::sort(s.equal.begin(), s.equal.begin() + wantedEqual, byIndex);
-  std::size_t total = std::min(s.above.size(), static_cast<std::size_t>(k)) + wantedEqual;
-  orl::FeatureSpaceResultListPtr result(featureSpaceResultList_create(static_cast<int32_t>(total)));
+  hits.reserve(std::min(s.above.size(), static_cast<std::size_t>(k)) + wantedEqual);
   auto emit = [&](const Candidate& c) {
-    appendHit(result.get(), c.index, numberFeatures, static_cast<double>(c.count) / numberFeatures);
+    hits.push_back({c.index, static_cast<double>(c.count) / numberFeatures});
   };
   for (std::size_t i = 0; i < s.above.size() && i < static_cast<std::size_t>(k); ++i) emit(s.above[i]);
   for (std::size_t i = 0; i < wantedEqual; ++i) emit(s.equal[i]);
-  return result.release();
 }
 
 // Advances `at` to the first element of [at, end) not below `value` (galloping, then binary search).
@@ -207,8 +201,8 @@ uint32_t seedBound(SearchScratch& s, const Count* counts, std::size_t read, int3
 
 // The search over the lists in s.lists (ascending by length), with counters of type Count.
 template <class Count>
-featureSpaceResultList* countAndRank(SearchScratch& s, const featureSpace* space, int32_t numberFeatures,
-                                     int32_t indexMax, int64_t postings, int32_t k) {
+void countAndRank(SearchScratch& s, const featureSpace* space, int32_t numberFeatures, int32_t indexMax,
+                  int64_t postings, int32_t k, std::vector<featureSpaceHit>& hits) {
   std::vector<Count>& countVector = countsOf<Count>(s);
   if (countVector.size() < static_cast<std::size_t>(indexMax) + 1)
     countVector.resize(static_cast<std::size_t>(indexMax) + 1, 0);
@@ -218,10 +212,8 @@ featureSpaceResultList* countAndRank(SearchScratch& s, const featureSpace* space
     for (int32_t index : s.touched) counts[index] = 0;
     s.touched.clear();
   });
-  const unsigned char* deleted = space->deletedFlags != nullptr
-                                     ? static_cast<const unsigned char*>(space->deletedFlags->buffer)
-                                     : nullptr;
-  int64_t deletedCount = space->deletedFlags != nullptr ? space->deletedFlags->numberElements : 0;
+  const unsigned char* deleted = !space->deletedFlags.empty() ? space->deletedFlags.data() : nullptr;
+  int64_t deletedCount = static_cast<int64_t>(space->deletedFlags.size());
 
   // Lists are read shortest first until the unread ones together could not lift a point that has
   // not been seen up to `bound`, a lower bound of the final k-th count.
@@ -252,9 +244,13 @@ featureSpaceResultList* countAndRank(SearchScratch& s, const featureSpace* space
   if (read == q) {
     countHistogram(s, counts, s.touched, q);
     uint32_t threshold = kthLargestCount(s.histogram, q, k);
-    return selectBest(s, threshold, k, numberFeatures, [&](auto take) {
-      for (int32_t index : s.touched) take(index, counts[index]);
-    });
+    selectBest(
+        s, threshold, k, numberFeatures,
+        [&](auto take) {
+          for (int32_t index : s.touched) take(index, counts[index]);
+        },
+        hits);
+    return;
   }
 
   // Only points that can still reach the bound are followed into the unread lists, and each is
@@ -271,13 +267,16 @@ featureSpaceResultList* countAndRank(SearchScratch& s, const featureSpace* space
   }
   countHistogram(s, counts, s.survivors, q);
   uint32_t threshold = kthLargestCount(s.histogram, q, k);
-  return selectBest(s, threshold, k, numberFeatures, [&](auto take) {
-    for (int32_t index : s.survivors) take(index, counts[index]);
-  });
+  selectBest(
+      s, threshold, k, numberFeatures,
+      [&](auto take) {
+        for (int32_t index : s.survivors) take(index, counts[index]);
+      },
+      hits);
 }
 
-featureSpaceResultList* rankedSearch(const featureSpace* space, std::span<const std::string_view> features,
-                                     int32_t k) {
+void rankedSearch(const featureSpace* space, std::span<const std::string_view> features, int32_t k,
+                  std::vector<featureSpaceHit>& hits) {
   SearchScratch& s = orl::threadLocal<SearchScratch>();
   s.lists.clear();
   int32_t indexMax = -1;
@@ -289,115 +288,48 @@ featureSpaceResultList* rankedSearch(const featureSpace* space, std::span<const 
     indexMax = std::max(indexMax, record->set.indexMax);
     postings += record->set.count;
   }
-  if (s.lists.empty()) return featureSpaceResultList_create(0);
+  if (s.lists.empty()) return;
   std::sort(s.lists.begin(), s.lists.end(),
             [](const featureRecord* a, const featureRecord* b) { return a->set.count < b->set.count; });
   int32_t numberFeatures = static_cast<int32_t>(features.size());
   // A point's count never exceeds the number of lists.
-  if (s.lists.size() <= UINT8_MAX)
-    return countAndRank<uint8_t>(s, space, numberFeatures, indexMax, postings, k);
-  if (s.lists.size() <= UINT16_MAX)
-    return countAndRank<uint16_t>(s, space, numberFeatures, indexMax, postings, k);
-  return countAndRank<uint32_t>(s, space, numberFeatures, indexMax, postings, k);
+  if (s.lists.size() <= UINT8_MAX) {
+    countAndRank<uint8_t>(s, space, numberFeatures, indexMax, postings, k, hits);
+  } else if (s.lists.size() <= UINT16_MAX) {
+    countAndRank<uint16_t>(s, space, numberFeatures, indexMax, postings, k, hits);
+  } else {
+    countAndRank<uint32_t>(s, space, numberFeatures, indexMax, postings, k, hits);
+  }
+}
+
+// A single seek feature: the first points of its set, in index order. A deleted point is passed
+// over but uses up its place among those looked at.
+void firstPoints(const featureSpace* space, const entrySet& set, int32_t k,
+                 std::vector<featureSpaceHit>& hits) {
+  int32_t looked = std::min(k, set.count);
+  const std::vector<unsigned char>& deleted = space->deletedFlags;
+  hits.reserve(static_cast<std::size_t>(looked));
+  for (int32_t i = 0; i < looked; ++i) {
+    auto index = static_cast<std::size_t>(set.indices[i]);
+    if (index < deleted.size() && deleted[index] != 0) continue;
+    hits.push_back({set.indices[i], 1.0});
+  }
 }
 
 }  // namespace
 
-featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis, const vector* pFeatureIDs,
-                                                 int32_t pNumberResults) {
-  if (pThis == nullptr || pFeatureIDs == nullptr || pNumberResults <= 0) {
-    ORL_RAISE(kGroup, 1,
-              "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
-  }
-  std::vector<std::string_view> features;
-  features.reserve(static_cast<std::size_t>(pFeatureIDs->numberElements));
-  for (int32_t i = 0; i < pFeatureIDs->numberElements; ++i) {
-    const char* feature = orl::vectorAt<const char*>(pFeatureIDs, i);
-    if (feature == nullptr) {
-      ORL_RAISE(kGroup, 1,
-                "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
-    }
-    features.emplace_back(feature);
-  }
-  return featureSpace_findEntries(pThis, features, pNumberResults);
-}
-
-featureSpaceResultList* featureSpace_findEntries(const featureSpace* pThis,
-                                                 std::span<const std::string_view> pFeatureIDs,
-                                                 int32_t pNumberResults) {
+void featureSpace_findEntries(const featureSpace* pThis, std::span<const std::string_view> pFeatureIDs,
+                              int32_t pNumberResults, std::vector<featureSpaceHit>& pHits) {
+  pHits.clear();
   if (pThis == nullptr || pNumberResults <= 0) {
     ORL_RAISE(kGroup, 1,
               "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
   }
   if (pFeatureIDs.empty()) ORL_RAISE(kGroup, 4, "Leerer Suchstring in featureSpace_findEntries");
   if (pFeatureIDs.size() == 1) {
-    const featureRecord* record = pThis->index->find(pFeatureIDs[0]);
-    if (record == nullptr) return featureSpaceResultList_create(0);
-    return compileSearchResultsKBaseFindInfo(&record->set, pThis->deletedFlags, pNumberResults);
+    if (const featureRecord* record = pThis->index->find(pFeatureIDs[0]))
+      firstPoints(pThis, record->set, pNumberResults, pHits);
+    return;
   }
-  return rankedSearch(pThis, pFeatureIDs, pNumberResults);
-}
-
-featureSpaceResultList* compileSearchResults(vector* pCompressedDistanceVector, int32_t pNumberSearchResults,
-                                             int32_t pNumberFeatures) {
-  if (pCompressedDistanceVector == nullptr || pNumberSearchResults < 0 || pNumberFeatures <= 0) {
-    ORL_RAISE(kGroup, 1,
-              "pCompressedDistanceVector == NULL || pNumberSearchResults < 0 || pNumberFeatures <= 0 in "
-              "compileSearchResults");
-  }
-  auto* pairs = static_cast<featureSpaceDistancePair*>(pCompressedDistanceVector->buffer);
-  int32_t numberPairs = pCompressedDistanceVector->numberElements;
-  int32_t taken = std::min(pNumberSearchResults, numberPairs);
-  // Positions ranked by falling count, the earlier pair first among equal counts.
-  std::vector<int32_t> order(static_cast<std::size_t>(numberPairs));
-  for (int32_t i = 0; i < numberPairs; ++i) order[static_cast<std::size_t>(i)] = i;
-  std::partial_sort(order.begin(), order.begin() + taken, order.end(), [pairs](int32_t a, int32_t b) {
-    return pairs[a].count != pairs[b].count ? pairs[a].count > pairs[b].count : a < b;
-  });
-  orl::FeatureSpaceResultListPtr result(featureSpaceResultList_create(taken));
-  for (int32_t i = 0; i < taken; ++i) {
-    const featureSpaceDistancePair& best = pairs[order[static_cast<std::size_t>(i)]];
-    appendHit(result.get(), best.index, pNumberFeatures, static_cast<double>(best.count) / pNumberFeatures);
-  }
-  for (int32_t i = 0; i < taken; ++i) pairs[order[static_cast<std::size_t>(i)]].count = 0;
-  return result.release();
-}
-
-featureSpaceDistancePair* getBestMatchingEntry(const vector* pCompressedDistanceVector) {
-  if (pCompressedDistanceVector == nullptr)
-    ORL_RAISE(kGroup, 1, "pCompressedDistanceVector == NULL in getBestMatchingEntry");
-  auto* pairs = static_cast<featureSpaceDistancePair*>(pCompressedDistanceVector->buffer);
-  featureSpaceDistancePair* best = nullptr;
-  for (int32_t i = 0; i < pCompressedDistanceVector->numberElements; ++i) {
-    if (best == nullptr || pairs[i].count > best->count) best = &pairs[i];
-  }
-  return best;
-}
-
-void iterateEntrySet(const entrySet* pSetToIterate, vector* pDistanceVector) {
-  if (pSetToIterate == nullptr || pDistanceVector == nullptr) {
-    ORL_RAISE(kGroup, 1, "pSetToIterate == NULL || pDistanceVector == NULL in iterateEntrySet");
-  }
-  for (int32_t i = 0; i < pSetToIterate->count; ++i)
-    ++orl::vectorAt<int32_t>(pDistanceVector, pSetToIterate->indices[i]);
-}
-
-featureSpaceResultList* compileSearchResultsKBaseFindInfo(const entrySet* pSearchHitCandidates,
-                                                          const vector* pDeletedFlags,
-                                                          int32_t pNumberResults) {
-  if (pSearchHitCandidates == nullptr) {
-    ORL_RAISE(kGroup, 1, "pSearchHitCandidates == NULL in compileSearchResultsKBaseFindInfo");
-  }
-  int32_t looked = std::max(0, std::min(pNumberResults, pSearchHitCandidates->count));
-  const unsigned char* deleted =
-      pDeletedFlags != nullptr ? static_cast<const unsigned char*>(pDeletedFlags->buffer) : nullptr;
-  int32_t deletedCount = pDeletedFlags != nullptr ? pDeletedFlags->numberElements : 0;
-  orl::FeatureSpaceResultListPtr result(featureSpaceResultList_create(looked));
-  // A deleted point is passed over but uses up its place among those looked at.
-  for (int32_t i = 0; i < looked; ++i) {
-    int32_t index = pSearchHitCandidates->indices[i];
-    if (deleted != nullptr && index < deletedCount && deleted[index] != 0) continue;
-    appendHit(result.get(), index, 1, 1.0);
-  }
-  return result.release();
+  rankedSearch(pThis, pFeatureIDs, pNumberResults, pHits);
 }

@@ -1,25 +1,28 @@
 #include "veskorKernel/knowledgeBase.h"
 
 #include <cstring>
+#include <vector>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
 #include "orlBasics/orlThreadLocal.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace {
 
-constexpr int32_t kGroup = 20;
+constexpr int32_t kGroup = orl::errorGroup::knowledgeBase;
 
 struct EntryFeatures {
   veskorKernel::FeatureViews features;
 };
 
-bool entryInformationSatisfied(int32_t entryInformation, const char* key, const void* features,
+bool entryInformationSatisfied(const knowledgeBaseSettings& settings, const char* key, const void* features,
                                double value) {
-  if ((entryInformation & 2) != 0 && key == nullptr) return false;
-  if ((entryInformation & 8) != 0 && features == nullptr) return false;
-  if ((entryInformation & 4) != 0 && !(value >= 0.0 && value <= 1.0)) return false;
+  if (settings.has(kbEntryInformation::keyRequired) && key == nullptr) return false;
+  if (settings.has(kbEntryInformation::featureBlockRequired) && features == nullptr) return false;
+  if (settings.has(kbEntryInformation::valueInUnitRange) && !(value >= 0.0 && value <= 1.0)) return false;
   return true;
 }
 
@@ -64,8 +67,8 @@ void knowledgeBase_free(knowledgeBase* pThis) noexcept {
 void knowledgeBase_defragment(knowledgeBase* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_defragment");
   if ((pThis->modificationFlags & knowledgeBase_defragmentationDue) == 0) return;
-  orl::VectorPtr mapping(entryList_defragment(pThis->entryList));
-  featureSpace_defragment(pThis->featureSpace, mapping.get());
+  std::vector<int32_t> mapping = entryList_defragment(pThis->entryList);
+  featureSpace_defragment(pThis->featureSpace, mapping);
   pThis->modificationFlags &= ~knowledgeBase_defragmentationDue;
 }
 
@@ -73,7 +76,8 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
                             const void* pSyntacticFeatures, double pValue) {
   if (pThis == nullptr || pText == nullptr)
     ORL_RAISE(kGroup, 1, "pThis == NULL || pText == NULL in knowledgeBase_addEntry");
-  if (!entryInformationSatisfied(pThis->entryInformation, pPrimaryKey, pSyntacticFeatures, pValue)) {
+  knowledgeBaseSettings settings = knowledgeBase_settingsOf(pThis);
+  if (!entryInformationSatisfied(settings, pPrimaryKey, pSyntacticFeatures, pValue)) {
     ORL_RAISE(kGroup, 1,
               "Ung\xFCltige Eintragsinformationen \xFC"
               "bergeben in knowledgeBase_addEntry");
@@ -88,7 +92,7 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
   veskorKernel::FeatureViews& features = orl::threadLocal<EntryFeatures>().features;
   veskorKernel::computeDistinctFeatures(pThis, prepared.featureText(), features);
   entry stored{const_cast<char*>(pPrimaryKey),
-               (pThis->entryInformation & 1) != 0 ? prepared.preprocessed.get() : nullptr, pValue,
+               settings.has(kbEntryInformation::textStored) ? prepared.preprocessed.get() : nullptr, pValue,
                static_cast<unsigned char*>(const_cast<void*>(pSyntacticFeatures))};
   int32_t index = entryList_appendEntry(pThis->entryList, &stored);
   try {
@@ -116,16 +120,32 @@ void knowledgeBase_rollBack(knowledgeBase* pThis, const knowledgeBaseMark& pMark
   pThis->modificationFlags = pMark.modificationFlags;
 }
 
+int32_t knowledgeBase_getNumberEntries(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getNumberEntries");
+  int32_t count = 0;
+  int32_t maxIndex = entryList_getMaxIndex(pThis->entryList);
+  for (int32_t i = 0; i <= maxIndex; ++i) count += entryList_isValidEntry(pThis->entryList, i) ? 1 : 0;
+  return count;
+}
+
 void knowledgeBase_deleteEntry(knowledgeBase* pThis, const char* pPrimaryKey, int32_t pMatchMode) {
   if (pThis == nullptr || pPrimaryKey == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pPrimaryKey == NULL in knowledgeBase_deleteEntry");
   }
-  orl::VectorPtr indices(entryList_findEntryByKey(pThis->entryList, pPrimaryKey, pMatchMode));
-  for (int32_t i = 0; i < indices->numberElements; ++i) {
-    int32_t index = orl::vectorAt<int32_t>(indices.get(), i);
+  for (int32_t index : entryList_findEntryByKey(pThis->entryList, pPrimaryKey, pMatchMode)) {
     // The point first: if marking it fails, the entry is still there and nothing disagrees.
     featureSpace_deletePoint(pThis->featureSpace, index);
     entryList_deleteEntry(pThis->entryList, index);
     pThis->modificationFlags |= knowledgeBase_changed | knowledgeBase_defragmentationDue;
   }
+}
+
+knowledgeBaseSettings knowledgeBase_getSettings(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getSettings");
+  return knowledgeBase_settingsOf(pThis);
+}
+
+int32_t knowledgeBase_getIndexCount(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getIndexCount");
+  return entryList_getMaxIndex(pThis->entryList) + 1;
 }

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "orlBasics/orlMemory.h"
-#include "veskorKernel/featureText.h"
+#include "veskorText/featureText.h"
 
 struct knowledgeBase;
 
 namespace veskorKernel {
+
+using FeatureViews = veskorText::FeatureViews;
 
 struct PreparedText {
   orl::OwnedText preprocessed;  // what an entry stores

@@ -2,14 +2,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlIO.h"
 #include "orlBasics/orlMemory.h"
-#include "veskorKernel/knowledgeBase.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace {
 
-constexpr int32_t kGroup = 20;
+constexpr int32_t kGroup = orl::errorGroup::knowledgeBase;
 
 [[noreturn]] void wrongFormat() {
   ORL_RAISE(kGroup, 10, "Falsches Dateiformat in knowledgeBase_createFromFile");
@@ -27,7 +28,7 @@ void checkSectionsAgree(knowledgeBase* kb) {
   for (int32_t i = 0; i <= maxIndex; ++i) {
     if (entryList_isValidEntry(kb->entryList, i)) continue;
     featureSpace_deletePoint(kb->featureSpace, i);
-    kb->modificationFlags |= 2;
+    kb->modificationFlags |= knowledgeBase_defragmentationDue;
   }
 }
 

@@ -1,44 +1,19 @@
-// Hits of a knowledge-base search, with copies of the entry data, and their list (group 21).
+// Hits of a knowledge-base search with copies of the entry data, best first.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "orlBasics/vector.h"
-#include "veskorKernel/entryList.h"
-#include "veskorKernel/featureSpaceResultList.h"
+#include "orlBasics/orlMemory.h"
 
 struct knowledgeBaseSearchHit {
-  char* primaryKey;
-  char* text;
-  unsigned char* syntacticFeatures;
-  int32_t numberSyntacticFeatures;
+  orl::OwnedText primaryKey;  // null for an entry without key
+  orl::OwnedText text;        // null when the knowledge base stores no texts
+  // The entry's feature block (knowledgeBase_numberSyntacticFeatures bytes), empty when it has none.
+  std::vector<unsigned char> syntacticFeatures;
   double value;
-  int32_t numberFeaturesOfHitText;
   int32_t numberFeaturesOfSeekString;  // 0 for exact look-ups
-  vector* matchedFeatures;
-  double confidence;  // 1.0 for exact look-ups
+  double confidence;                   // 1.0 for exact look-ups
 };
 
-// A vector of knowledgeBaseSearchHit in rank order; it owns the hits' contents.
-typedef vector knowledgeBaseResultList;
-
-// Copies the entry (and the feature-space hit's counts, features and confidence when given).
-void knowledgeBaseSearchHit_init(knowledgeBaseSearchHit* pThis, const entry* pEntry,
-                                 int32_t pNumberSyntacticFeatures,
-                                 const featureSpaceSearchHit* pFeatureSpaceHit);
-void knowledgeBaseSearchHit_cleanUp(knowledgeBaseSearchHit* pThis);
-
-knowledgeBaseResultList* knowledgeBaseResultList_create(int32_t pExpectedNumber);
-void knowledgeBaseResultList_free(knowledgeBaseResultList* pThis) noexcept;
-knowledgeBaseSearchHit* knowledgeBaseResultList_getElement(const knowledgeBaseResultList* pThis,
-                                                           int32_t pPosition);
-// Takes over the hit's contents.
-void knowledgeBaseResultList_appendElement(knowledgeBaseResultList* pThis,
-                                           const knowledgeBaseSearchHit* pHit);
-inline int32_t knowledgeBaseResultList_getNumberElements(const knowledgeBaseResultList* pThis) {
-  return featureSpaceResultList_getNumberElements(pThis);
-}
-
-namespace orl {
-using KnowledgeBaseResultListPtr = Owned<knowledgeBaseResultList, knowledgeBaseResultList_free>;
-}
+using knowledgeBaseResultList = std::vector<knowledgeBaseSearchHit>;

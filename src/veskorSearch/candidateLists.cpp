@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "veskorSearch/cleanWord.h"
+#include "veskorText/cleanWord.h"
 #include "veskorSearch/compoundWords.h"
 #include "veskorSearch/wordAssociations.h"
+#include "veskorSearch/wordFeatures.h"
 
 // Room for compound parts (3 places) and associations (half the list) is taken from the number
 // of similar words asked for; a list too short for that searches without both.
@@ -28,24 +29,23 @@ namespace {
 constexpr int32_t kCompoundPartHits = 1;
 
 wordCandidate seekWordCandidate(const std::string& word, int32_t index) {
-  return {word.c_str(), index, {}, nullptr, wordCandidate_seekWord, 0.0f, 1.0f};
+  return {word.c_str(), index, {}, nullptr, candidateKind::seekWord, 0.0f, 1.0f};
 }
 
 // The seek word's list, or nullopt when none of its WKB hits qualifies.
 std::optional<candidateList> candidatesOf(const std::string& word, int32_t index, const knowledgeBase* wkb,
                                           const searchSettings& s) {
-  candidateList list{{}, s.maxCandidates, nullptr};
+  candidateList list{{}, s.maxCandidates, {}};
   if (wkb != nullptr) {
     orl::OwnedText cleaned(cleanWord(word.c_str()));
     // The WKB is asked for the word as it stands in the seek text, the cleaning only vets it.
-    if (cleaned) list.wkbHits.reset(knowledgeBase_find(wkb, word.c_str(), s.wkbHits));
+    if (cleaned) list.wkbHits = knowledgeBase_find(wkb, word.c_str(), s.wkbHits);
   }
-  int32_t numberHits = list.wkbHits ? knowledgeBaseResultList_getNumberElements(list.wkbHits.get()) : 0;
-  if (numberHits == 0) {
+  if (list.wkbHits.empty()) {
     list.candidates.push_back(seekWordCandidate(word, index));
     return list;
   }
-  std::vector<selectedHit> selected = selectCandidates(list.wkbHits.get(), word.size(), s.maxCandidates);
+  std::vector<selectedHit> selected = selectCandidates(list.wkbHits, word.size(), s.maxCandidates);
   if (selected.empty()) return std::nullopt;
   int32_t places = static_cast<int32_t>(selected.size());
   int32_t place = 0;
@@ -58,7 +58,12 @@ std::optional<candidateList> candidatesOf(const std::string& word, int32_t index
   // Every selected hit gets a place, up to the places of the list; bounding by the number of
   // WKB hits instead would drop the last selected hit whenever the word itself leads.
   for (std::size_t j = 0; place < places && j < selected.size(); ++place, ++j) {
-    list.candidates.push_back({word.c_str(), index, {}, selected[j].hit, wordCandidate_similarWord, 0.0f,
+    list.candidates.push_back({word.c_str(),
+                               index,
+                               {},
+                               selected[j].hit,
+                               candidateKind::similarWord,
+                               0.0f,
                                static_cast<float>(selected[j].score)});
   }
   return list;
@@ -66,15 +71,16 @@ std::optional<candidateList> candidatesOf(const std::string& word, int32_t index
 
 void addCompoundParts(candidateList& list, const knowledgeBase* wkb) {
   const wordCandidate& first = list.candidates.front();
-  if (first.kind != wordCandidate_similarWord) return;
-  // A lexicon entry is not split.
-  if (wordCandidate_features(first.wkbHit)[65] > 'Z') return;
+  if (first.kind != candidateKind::similarWord) return;
+  // A lexicon entry is not split. Only bytes above 'Z' count here, one higher than where the
+  // selection and the candidate check see a lexicon entry.
+  if (wordCandidate_features(first.wkbHit)[wordFeatures_lexiconMark] > 'Z') return;
   std::string parts[2];
   if (segment_word(first.word, wkb, &parts[0], &parts[1]) != 1) return;
   for (const std::string& part : parts) {
-    orl::KnowledgeBaseResultListPtr hits(knowledgeBase_find(wkb, part.c_str(), kCompoundPartHits));
-    if (knowledgeBaseResultList_getNumberElements(hits.get()) == 0) continue;
-    addCandidate(knowledgeBaseResultList_getElement(hits.get(), 0), part, list, 1.0, wordCandidate_compoundPart);
+    knowledgeBaseResultList hits = knowledgeBase_find(wkb, part.c_str(), kCompoundPartHits);
+    if (hits.empty()) continue;
+    addCandidate(&hits.front(), part, list, 1.0, candidateKind::compoundPart);
   }
 }
 

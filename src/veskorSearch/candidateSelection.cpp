@@ -2,21 +2,20 @@
 #include <cstring>
 
 #include "veskorSearch/wordCandidate.h"
+#include "veskorSearch/wordFeatures.h"
 
 const unsigned char* wordCandidate_features(const knowledgeBaseSearchHit* hit) {
-  if (hit == nullptr || hit->syntacticFeatures == nullptr || hit->numberSyntacticFeatures < 82) return nullptr;
-  return hit->syntacticFeatures;
+  if (hit == nullptr || hit->syntacticFeatures.size() < wordFeatures_size) return nullptr;
+  return hit->syntacticFeatures.data();
 }
 
 namespace {
 
-// Positions of the feature vector that the selection reads.
-constexpr int kClass = 0;
-constexpr int kSecondClass = 1;
-constexpr int kThirdClass = 3;
-constexpr int kFourthClass = 4;
-constexpr int kMarking = 44;
-constexpr int kLexicon = 65;
+constexpr std::size_t kClass = wordFeatures_class;
+constexpr std::size_t kSecondClass = wordFeatures_secondClass;
+constexpr std::size_t kThirdClass = wordFeatures_thirdClass;
+constexpr std::size_t kFourthClass = wordFeatures_fourthClass;
+constexpr std::size_t kMarking = wordFeatures_marking;
 
 bool isCandidateClass(const unsigned char* f) {
   return f[kClass] > 0x30 || f[kThirdClass] > 0x32 || f[kFourthClass] > 0x32 || f[kMarking] > 0x32 ||
@@ -41,7 +40,7 @@ double classScore(const unsigned char* f, double s, bool& marked) {
 
 }  // namespace
 
-std::vector<selectedHit> selectCandidates(knowledgeBaseResultList* wkbHits, std::size_t wordLength,
+std::vector<selectedHit> selectCandidates(knowledgeBaseResultList& wkbHits, std::size_t wordLength,
                                           int32_t maxCandidates) {
   std::vector<selectedHit> selected;
   const double length = static_cast<double>(wordLength);
@@ -49,18 +48,18 @@ std::vector<selectedHit> selectCandidates(knowledgeBaseResultList* wkbHits, std:
   const double F = 3 * length;
   if (F < 1) return selected;
   const double spread = (a + b + c) / F;
-  int32_t number = std::min(maxCandidates, knowledgeBaseResultList_getNumberElements(wkbHits));
+  int32_t number = std::min(maxCandidates, static_cast<int32_t>(wkbHits.size()));
   bool marked = false;
   for (int32_t k = 0; k < number && static_cast<int32_t>(selected.size()) < maxCandidates; ++k) {
-    knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(wkbHits, k);
+    knowledgeBaseSearchHit* hit = &wkbHits[static_cast<std::size_t>(k)];
     const unsigned char* f = wordCandidate_features(hit);
     if (hit->text == nullptr || f == nullptr) continue;
     double s = hit->confidence;
-    if (std::strlen(hit->text) > wordLength + 3 && s > 0.9) {
+    if (std::strlen(hit->text.get()) > wordLength + 3 && s > 0.9) {
       s *= 0.9;
       hit->confidence = s;
     }
-    if (f[kLexicon] > 'Y') {
+    if (wordFeatures_isLexiconEntry(f)) {
       selected.push_back({hit, s});
     } else if (isCandidateClass(f)) {
       selected.push_back({hit, classScore(f, s, marked)});

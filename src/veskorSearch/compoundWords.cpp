@@ -6,19 +6,20 @@
 #include <cstring>
 
 #include "orlBasics/orlMemory.h"
-#include "veskorSearch/cleanWord.h"
+#include "veskorText/cleanWord.h"
+#include "veskorSearch/wordFeatures.h"
 
 namespace {
 
 constexpr int32_t kPartHits = 2;
 
 std::size_t textLength(const knowledgeBaseSearchHit* hit) {
-  return hit->text != nullptr ? std::strlen(hit->text) : 0;
+  return hit->text != nullptr ? std::strlen(hit->text.get()) : 0;
 }
 
 // The WKB's best hit for the part, or an empty list.
-orl::KnowledgeBaseResultListPtr bestHits(const knowledgeBase* wkb, const std::string& part, int32_t number) {
-  return orl::KnowledgeBaseResultListPtr(knowledgeBase_find(wkb, part.c_str(), number));
+knowledgeBaseResultList bestHits(const knowledgeBase* wkb, const std::string& part, int32_t number) {
+  return knowledgeBase_find(wkb, part.c_str(), number);
 }
 
 bool acceptsFirstPart(const knowledgeBaseSearchHit* hit, std::size_t partLength) {
@@ -34,6 +35,18 @@ bool acceptsSecondPart(const knowledgeBaseSearchHit* hit, std::size_t partLength
 
 int difference(const unsigned char* a, const unsigned char* b, int i) { return std::abs(int{a[i]} - int{b[i]}); }
 
+// Positions of the feature block that syntacticCompatibility compares.
+// A class both words hold strongly (above 60) makes them fully compatible.
+constexpr int kSharedClassPositions[] = {0, 1, 2, 3, 4, 5, 6, 12, 13};
+// Words that differ here by 60 or more never fit.
+constexpr int kExcludingPosition = 47;
+// A difference here lowers the fit in proportion.
+constexpr int kGradedPosition = 71;
+// Where both words are marked (more than 10 away from the neutral 50), a difference lowers the fit
+// by half as much. 68 is listed twice on purpose: a mismatch there weighs double.
+constexpr int kMarkedPositions[] = {68, 49, 51, 52, 54, 60, 62, 63, 64, 68,
+                                    69, 72, 73, 74, 75, 76, 77, 78, 79, 80};
+
 }  // namespace
 
 int segment_word(const char* word, const knowledgeBase* wkb, std::string* firstPart, std::string* secondPart) {
@@ -46,12 +59,12 @@ int segment_word(const char* word, const knowledgeBase* wkb, std::string* firstP
   for (std::size_t p = 2; p + 2 < length; ++p) {
     std::string first(word, p);
     std::string second(word + p);
-    orl::KnowledgeBaseResultListPtr firstHits = bestHits(wkb, first, kPartHits);
-    if (knowledgeBaseResultList_getNumberElements(firstHits.get()) == 0) continue;
-    if (!acceptsFirstPart(knowledgeBaseResultList_getElement(firstHits.get(), 0), first.size())) continue;
-    orl::KnowledgeBaseResultListPtr secondHits = bestHits(wkb, second, kPartHits);
-    if (knowledgeBaseResultList_getNumberElements(secondHits.get()) == 0) continue;
-    if (acceptsSecondPart(knowledgeBaseResultList_getElement(secondHits.get(), 0), second.size())) {
+    knowledgeBaseResultList firstHits = bestHits(wkb, first, kPartHits);
+    if (firstHits.empty()) continue;
+    if (!acceptsFirstPart(&firstHits.front(), first.size())) continue;
+    knowledgeBaseResultList secondHits = bestHits(wkb, second, kPartHits);
+    if (secondHits.empty()) continue;
+    if (acceptsSecondPart(&secondHits.front(), second.size())) {
       *firstPart = std::move(first);
       *secondPart = std::move(second);
       return 1;
@@ -61,22 +74,25 @@ int segment_word(const char* word, const knowledgeBase* wkb, std::string* firstP
 }
 
 double syntacticCompatibility(const unsigned char* a, const unsigned char* b) {
-  static const unsigned char kZeros[82] = {};
+  static const unsigned char kZeros[wordFeatures_size] = {};
   if (a == nullptr) a = kZeros;
   if (b == nullptr) b = kZeros;
-  if (b[0] < 50 && b[1] < 50 && b[3] < 50 && b[4] < 50) return 0;
+  // A part that belongs to no class at all cannot stand for a word.
+  if (b[wordFeatures_class] < 50 && b[wordFeatures_secondClass] < 50 && b[wordFeatures_thirdClass] < 50 &&
+      b[wordFeatures_fourthClass] < 50) {
+    return 0;
+  }
   double f = 0.8;
-  for (int i : {0, 1, 2, 3, 4, 5, 6, 12, 13}) {
+  for (int i : kSharedClassPositions) {
     if (a[i] > 60 && b[i] > 60) {
       f = 1.0;
       break;
     }
   }
-  if (difference(a, b, 47) >= 60) return 0;
-  double d = difference(a, b, 71) * 0.01;
+  if (difference(a, b, kExcludingPosition) >= 60) return 0;
+  double d = difference(a, b, kGradedPosition) * 0.01;
   if (d > 0.2) f *= 1 - d;
-  // 68 is listed twice on purpose: a mismatch there weighs double.
-  for (int i : {68, 49, 51, 52, 54, 60, 62, 63, 64, 68, 69, 72, 73, 74, 75, 76, 77, 78, 79, 80}) {
+  for (int i : kMarkedPositions) {
     if (std::abs(a[i] - 50) > 10 && std::abs(b[i] - 50) > 10) {
       double e = difference(a, b, i) * 0.01;
       if (e > 0.2) f *= 1 - e * 0.5;
@@ -85,20 +101,20 @@ double syntacticCompatibility(const unsigned char* a, const unsigned char* b) {
   return f;
 }
 
-int checkCandidateWord(const knowledgeBase* wkb, const char* text) {
+candidateCheck checkCandidateWord(const knowledgeBase* wkb, const char* text) {
   orl::OwnedText cleaned(cleanWord(text));
-  if (!cleaned) return 16;
-  orl::KnowledgeBaseResultListPtr hits(knowledgeBase_find(wkb, cleaned.get(), 1));
-  if (knowledgeBaseResultList_getNumberElements(hits.get()) == 0) return 16;
-  const unsigned char* f = wordCandidate_features(knowledgeBaseResultList_getElement(hits.get(), 0));
-  if (f == nullptr) return -1;
-  if (f[65] >= 90) return 16;
-  if (f[0] < 50 && f[1] < 51) return -1;
-  return 0;
+  if (!cleaned) return candidateCheck::unjudged;
+  knowledgeBaseResultList hits = knowledgeBase_find(wkb, cleaned.get(), 1);
+  if (hits.empty()) return candidateCheck::unjudged;
+  const unsigned char* f = wordCandidate_features(&hits.front());
+  if (f == nullptr) return candidateCheck::refused;
+  if (wordFeatures_isLexiconEntry(f)) return candidateCheck::unjudged;
+  if (f[wordFeatures_class] < 50 && f[wordFeatures_secondClass] < 51) return candidateCheck::refused;
+  return candidateCheck::accepted;
 }
 
 void addCandidate(const knowledgeBaseSearchHit* partHit, const std::string& text, candidateList& list,
-                  double weight, int32_t kind) {
+                  double weight, candidateKind kind) {
   if (list.candidates.empty() || static_cast<int32_t>(list.candidates.size()) >= list.places) return;
   const wordCandidate& first = list.candidates.front();
   double f = syntacticCompatibility(wordCandidate_features(first.wkbHit), wordCandidate_features(partHit));
@@ -108,6 +124,6 @@ void addCandidate(const knowledgeBaseSearchHit* partHit, const std::string& text
   for (char c : text) {
     if (c != '_') candidate.text.push_back(c);
   }
-  if (kind == wordCandidate_associatedWord) candidate.associationWeight = static_cast<float>(weight);
+  if (kind == candidateKind::associatedWord) candidate.associationWeight = static_cast<float>(weight);
   list.candidates.push_back(std::move(candidate));
 }

@@ -17,12 +17,15 @@ int segment_word(const char* word, const knowledgeBase* wkb, std::string* firstP
 // 0 when they do not, otherwise a factor in (0, 1].
 double syntacticCompatibility(const unsigned char* a, const unsigned char* b);
 
-// 16 when the WKB cannot judge the text (unusable word, unknown, lexicon word), -1 when its best
-// WKB hit says it is no word to search for, 0 otherwise.
-int checkCandidateWord(const knowledgeBase* wkb, const char* text);
+// What the WKB says of a compound part or associated word before it is searched.
+enum class candidateCheck {
+  unjudged,  // unusable, unknown or a lexicon word: searched all the same
+  refused,   // its best WKB hit says it is no word to search for
+  accepted,
+};
+candidateCheck checkCandidateWord(const knowledgeBase* wkb, const char* text);
 
-// Appends a compound part or an associated word (kind 1 or 2) to the list, scored by its
-// compatibility with the list's first candidate; nothing when the list is full or the two do
-// not fit.
+// Appends a compound part or an associated word to the list, scored by its compatibility with the
+// list's first candidate; nothing when the list is full or the two do not fit.
 void addCandidate(const knowledgeBaseSearchHit* partHit, const std::string& text, candidateList& list,
-                  double weight, int32_t kind);
+                  double weight, candidateKind kind);

@@ -162,7 +162,13 @@ std::vector<documentResult> rankDocuments(const std::vector<documentHit>& docume
   std::vector<documentResult> results;
   for (const place& p : places) {
     if (p.score <= 0) break;
-    results.push_back({p.score, parseDocumentLabel(documentLabel(documents[p.document], sentences))});
+    const documentHit& document = documents[p.document];
+    results.push_back({p.score, parseDocumentLabel(documentLabel(document, sentences))});
+    // The label lists the merged sentences in order, so its records line up with them.
+    std::vector<sentenceRecord>& records = results.back().sentences;
+    for (std::size_t i = 0; i < records.size() && i < document.sentences.size(); ++i) {
+      records[i].text = sentences[document.sentences[i]].text;
+    }
   }
   return results;
 }

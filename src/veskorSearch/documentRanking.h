@@ -19,7 +19,7 @@ struct documentHit {
 
 struct documentResult {
   float score;
-  std::vector<sentenceRecord> sentences;  // in the order they were merged
+  std::vector<sentenceRecord> sentences;  // in the order they were merged, with their stored texts
 };
 
 // One document per document key, in the order the keys were first met; hits whose key is no

@@ -8,33 +8,40 @@
 #include "orlBasics/orlText.h"
 #include "veskorSearch/candidateLists.h"
 #include "veskorSearch/compoundWords.h"
-#include "veskorSearch/seekWords.h"
+#include "veskorText/seekWords.h"
 #include "veskorSearch/wordAssociations.h"
 #include "veskorSearch/wordCandidate.h"
 
 namespace {
 
 constexpr int32_t kWordHitsForEntries = 20;
+// A compound part stands for only half of its word, so it scores a little less than a whole word.
+constexpr double kCompoundPartFactor = 0.9;
+// A candidate found in more sentences than this says less about each of them: its score is damped
+// to 1 / (kDampingSpread * hits) + kDampingFloor, which tends to 0.8 for common words.
+constexpr std::size_t kUndampedHits = 4;
+constexpr double kDampingSpread = 1.25;
+constexpr double kDampingFloor = 0.8;
 
 // The text the AKB is searched for, or nullopt when the candidate is not searched.
 std::optional<std::string> searchTextOf(const wordCandidate& candidate, const knowledgeBase* akb,
                                         const knowledgeBase* wkb) {
   std::string text;
   switch (candidate.kind) {
-    case wordCandidate_compoundPart:
-    case wordCandidate_associatedWord:
-      if (checkCandidateWord(wkb, candidate.text.c_str()) < 0) return std::nullopt;
+    case candidateKind::compoundPart:
+    case candidateKind::associatedWord:
+      if (checkCandidateWord(wkb, candidate.text.c_str()) == candidateCheck::refused) return std::nullopt;
       text = candidate.text;
       break;
-    case wordCandidate_seekWord:
+    case candidateKind::seekWord:
       text = candidate.word;
       break;
-    default:
+    case candidateKind::similarWord:
       if (candidate.wkbHit->text == nullptr) return std::nullopt;
-      text = candidate.wkbHit->text;
+      text = candidate.wkbHit->text.get();
   }
   // WKB texts are framed with "_"; only an AKB framed the same way keeps it.
-  if ((akb->encoding & 4) == 0) std::erase(text, '_');
+  if (!knowledgeBase_getSettings(akb).has(kbEncoding::framing)) std::erase(text, '_');
   // Nothing left to search (a WKB text of frames only) would only make the kernel raise.
   if (std::all_of(text.begin(), text.end(), [](char c) { return orlIsSpace(static_cast<unsigned char>(c)); })) {
     return std::nullopt;
@@ -44,28 +51,30 @@ std::optional<std::string> searchTextOf(const wordCandidate& candidate, const kn
 
 float weightedScore(const wordCandidate& candidate, bool associations) {
   float score = candidate.score;
-  if (candidate.kind == wordCandidate_associatedWord && associations) {
+  if (candidate.kind == candidateKind::associatedWord && associations) {
     score = static_cast<float>(score * wordAssociations_scoreFactor(candidate.associationWeight));
   }
-  if (candidate.kind == wordCandidate_compoundPart) score = static_cast<float>(score * 0.9);
+  if (candidate.kind == candidateKind::compoundPart) score = static_cast<float>(score * kCompoundPartFactor);
   return score;
 }
 
 // Searches every candidate in list order and hands its hits on as they come, so that only one
 // candidate's hits are held at a time.
-void searchCandidates(const std::vector<candidateList>& lists, const knowledgeBase* akb, const knowledgeBase* wkb,
-                      bool associations, sentenceHitCollector& collector) {
-  std::vector<akbHit> hits;
+void searchCandidates(const std::vector<candidateList>& lists, const knowledgeBase* akb,
+                      const knowledgeBase* wkb, bool associations, sentenceHitCollector& collector) {
   for (const candidateList& list : lists) {
     for (const wordCandidate& candidate : list.candidates) {
       std::optional<std::string> text = searchTextOf(candidate, akb, wkb);
       if (!text) continue;
       float score = weightedScore(candidate, associations);
-      akbSearch_find(akb, text->c_str(), sentenceHits_perCandidate, hits);
-      // A word found in many sentences says less about each of them.
-      auto k = static_cast<double>(hits.size());
-      if (k > 4) score = static_cast<float>(score * (1 / (1.25 * k) + 0.8));
-      for (const akbHit& hit : hits) collector.add(hit, score, candidate.wordIndex);
+      knowledgeBase_findEach(
+          akb, text->c_str(), sentenceHits_perCandidate, [&](std::span<const knowledgeBaseHit> hits) {
+            if (hits.size() > kUndampedHits) {
+              auto k = static_cast<double>(hits.size());
+              score = static_cast<float>(score * (1 / (kDampingSpread * k) + kDampingFloor));
+            }
+            for (const knowledgeBaseHit& hit : hits) collector.add(hit, score, candidate.wordIndex);
+          });
     }
   }
 }
@@ -89,13 +98,16 @@ std::optional<std::vector<sentenceHit>> kbase_findInfo(const char* text, const k
 
 namespace {
 
-std::vector<findEntriesResult> entriesByKernel(const char* text, const knowledgeBase* akb, int32_t numberHits) {
-  orl::KnowledgeBaseResultListPtr hits(knowledgeBase_find(akb, text, numberHits));
+std::vector<findEntriesResult> entriesByKernel(const char* text, const knowledgeBase* akb,
+                                               int32_t numberHits) {
   std::vector<findEntriesResult> results;
-  for (int32_t i = 0; i < knowledgeBaseResultList_getNumberElements(hits.get()); ++i) {
-    const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(hits.get(), i);
-    results.push_back({orl::OwnedText(orlStrdup(hit->primaryKey)), static_cast<float>(hit->confidence)});
-  }
+  knowledgeBase_findEach(akb, text, numberHits, [&](std::span<const knowledgeBaseHit> hits) {
+    results.reserve(hits.size());
+    for (const knowledgeBaseHit& hit : hits) {
+      results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), static_cast<float>(hit.confidence),
+                         orl::OwnedText(orlStrdup(hit.text))});
+    }
+  });
   return results;
 }
 
@@ -116,9 +128,10 @@ std::vector<findEntriesResult> bestSentences(const std::vector<sentenceHit>& sen
   results.reserve(wanted);
   for (std::size_t i = 0; i < taken; ++i) {
     const sentenceHit& hit = sentences[order[i]];
-    results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), hit.score});
+    results.push_back({orl::OwnedText(orlStrdup(hit.primaryKey)), hit.score,
+                       orl::OwnedText(hit.text != nullptr ? orlStrdup(hit.text) : nullptr)});
   }
-  while (results.size() < wanted) results.push_back({nullptr, 0.0f});
+  while (results.size() < wanted) results.push_back({nullptr, 0.0f, nullptr});
   return results;
 }
 
@@ -128,7 +141,7 @@ std::optional<std::vector<findEntriesResult>> kbase_findEntries(const char* text
                                                                 const knowledgeBase* wkb, const wordAssociator* wa,
                                                                 int32_t associationMode, int32_t splitCompounds,
                                                                 int32_t numberHits) {
-  if (akb->featureType % 2 != 0) return entriesByKernel(text, akb, numberHits);
+  if (!knowledgeBase_getSettings(akb).holdsSentences()) return entriesByKernel(text, akb, numberHits);
   int32_t numberLists = 0;
   std::optional<std::vector<sentenceHit>> sentences =
       kbase_findInfo(text, akb, wkb, wa, associationMode, splitCompounds, kWordHitsForEntries, &numberLists);

@@ -24,6 +24,7 @@ std::optional<std::vector<sentenceHit>> kbase_findInfo(const char* text, const k
 struct findEntriesResult {
   orl::OwnedText primaryKey;  // null for an entry without key and for the places after the last hit
   float confidence;
+  orl::OwnedText text;  // the entry's stored text; null when the AKB keeps none
 };
 
 // The best numberHits entries for the seek text, best first: a knowledge base of single entries

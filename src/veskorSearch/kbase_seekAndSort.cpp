@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "veskorSearch/kbase_findinfo.h"
 #include "veskorSearch/reduceDocument.h"
@@ -19,8 +20,10 @@ constexpr int32_t kCandidatesPerComparedWord = 1;
 std::vector<documentResult> kbase_seekFileSorted(const char* text, const knowledgeBase* akb, const knowledgeBase* wkb,
                                                  const wordAssociator* wa, int32_t associationMode,
                                                  int32_t splitCompounds, int32_t numberDocuments, bool comparing) {
-  if (text == nullptr || akb == nullptr) ORL_RAISE(200, 1, "pSeekString == NULL || pAKB == NULL in kbase_seekFileSorted()");
-  if (akb->featureType % 2 != 0) ORL_RAISE(200, 2, "invalid feature type of akb in kbase_seekFileSorted()");
+  if (text == nullptr || akb == nullptr)
+    ORL_RAISE(orl::errorGroup::search, 1, "pSeekString == NULL || pAKB == NULL in kbase_seekFileSorted()");
+  if (!knowledgeBase_getSettings(akb).holdsSentences())
+    ORL_RAISE(orl::errorGroup::search, 2, "invalid feature type of akb in kbase_seekFileSorted()");
   int32_t numberLists = 0;
   std::optional<std::vector<sentenceHit>> sentences;
   if (comparing) {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "orlBasics/orlText.h"
-#include "veskorSearch/germanText.h"
+#include "veskorText/germanText.h"
 
 namespace {
 

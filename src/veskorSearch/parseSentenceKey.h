@@ -14,6 +14,9 @@ struct sentenceRecord {
   int32_t offset;
   int32_t length;
   float score;  // the score written after the key, -1 when there is none
+  // The sentence entry's stored text, where a ranking knows it (null when the AKB keeps none):
+  // valid while the AKB is unchanged.
+  const char* text = nullptr;
 };
 
 // Fills the record from "<document key>?<number>?<offset>?<length>" optionally followed by a

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "orlBasics/orlText.h"
-#include "veskorSearch/germanText.h"
-#include "veskorSearch/textTokenReader.h"
+#include "veskorText/germanText.h"
+#include "veskorText/textTokenReader.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ std::string normalisedToken(std::string_view raw, const knowledgeBase* akb, bool
     token.pop_back();
   }
   convertDosUmlautsInPlace(token.data());
-  if ((akb->encoding & 2) != 0 && akb->language == knowledgeBase_languageGerman) toUpperGermanInPlace(token.data());
+  if (knowledgeBase_getSettings(akb).upperCases()) toUpperGermanInPlace(token.data());
   return token;
 }
 
@@ -48,8 +48,7 @@ void writeRarestWords(std::vector<knownWord> known, std::string* pReduced) {
 
 int32_t reduceDocument(const char* text, const knowledgeBase* akb, double weight, std::string* pReduced) {
   pReduced->clear();
-  if (akb->featureSpace == nullptr || akb->featureSpace->features == nullptr) return -1;
-  const auto threshold = static_cast<int32_t>((entryList_getMaxIndex(akb->entryList) + 1) * weight);
+  const auto threshold = static_cast<int32_t>(knowledgeBase_getIndexCount(akb) * weight);
   textTokenReader reader = textTokenReader_make(text, std::strlen(text), reduceDocument_maxTokenLength);
   std::vector<knownWord> known;
   int32_t written = 0;
@@ -61,10 +60,9 @@ int32_t reduceDocument(const char* text, const knowledgeBase* akb, double weight
     bool endsHere = false;
     std::string token = normalisedToken(raw, akb, &endsHere);
     sentenceEnds = sentenceEnds || endsHere;
-    const featureRecord* feature = featureSpace_findFeature(akb->featureSpace, token);
+    int32_t entries = knowledgeBase_getDocumentFrequency(akb, token);
     // An unknown word leaves a sentence end for the next known one.
-    if (feature == nullptr) continue;
-    int32_t entries = feature->set.count;
+    if (entries < 0) continue;
     if (entries > 0 && entries < threshold) {
       pReduced->append(token);
       if (!sentenceEnds) pReduced->push_back(' ');

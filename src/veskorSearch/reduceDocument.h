@@ -16,7 +16,7 @@ inline constexpr std::size_t reduceDocument_minWords = 5;
 // of the AKB hold, each followed by a blank, with ".\n" after each sentence that kept a word.
 // When fewer than five are kept, the known words are written instead, rarest first: all held by
 // at most 100 entries, and more until there are five. Returns the number of words the first pass
-// kept, or -1 when the AKB has no feature table.
+// kept.
 int32_t reduceDocument(const char* text, const knowledgeBase* akb, double weight, std::string* pReduced);
 
 // The reduced text that a comparison of the document searches for.

@@ -1,5 +1,5 @@
-// The AKB side of the word-based search: finding the sentences of one candidate word and
-// combining the hits of all candidates into one score per sentence.
+// The AKB side of the word-based search: the hits of every candidate word, found with
+// knowledgeBase_findEach, combined into one score per sentence.
 #pragma once
 
 #include <cstdint>
@@ -12,16 +12,6 @@
 // Sentences asked for per candidate word.
 inline constexpr int32_t sentenceHits_perCandidate = 2000;
 
-struct akbHit {
-  int32_t index;           // the entry's index in the AKB
-  const char* primaryKey;  // the entry's own key: valid while the AKB is unchanged
-  double confidence;
-};
-
-// knowledgeBase_find's ranking and confidences, without copying the entries: only the keys are
-// needed, and a document search reads many thousands of hits.
-void akbSearch_find(const knowledgeBase* akb, const char* text, int32_t numberResults, std::vector<akbHit>& out);
-
 struct wordScore {
   int32_t wordIndex;
   float contribution;
@@ -31,6 +21,8 @@ struct sentenceHit {
   const char* primaryKey;  // the entry's own key: valid while the AKB is unchanged
   float score;
   std::vector<wordScore> wordScores;  // one per seek word that contributed
+  // The stored text of the entry first met under the key (null when the AKB keeps none); valid as the key.
+  const char* text = nullptr;
 };
 
 // Collects candidate hits in search order. Each seek word contributes its best hit once per
@@ -38,13 +30,14 @@ struct sentenceHit {
 class sentenceHitCollector {
  public:
   explicit sentenceHitCollector(int32_t numberCandidateLists) : numberLists_(numberCandidateLists) {}
-  void add(const akbHit& hit, float candidateScore, int32_t wordIndex);
+  // A hit of knowledgeBase_findEach: its key must stay valid until the sentences are used.
+  void add(const knowledgeBaseHit& hit, float candidateScore, int32_t wordIndex);
   // The sentences in the order their keys were first met, with the scores corrected for the
   // number of words that matched.
   std::vector<sentenceHit> finish();
 
  private:
-  std::size_t positionOf(const akbHit& hit);
+  std::size_t positionOf(const knowledgeBaseHit& hit);
 
   int32_t numberLists_;
   // Sentences by entry index; a key first met under a new index is looked up by text, since

@@ -5,25 +5,33 @@
 
 #include "orlBasics/orlText.h"
 #include "veskorSearch/compoundWords.h"
+#include "veskorSearch/wordFeatures.h"
 
 namespace {
 
-// Groups pair a noun-like word class with a verb-like one: a group opened by one side waits for
-// a word of the other. Classes 4 and 5 leave a group waiting, 1 and 2 complete it.
-constexpr int kGroupOfNouns = 1;
-constexpr int kGroupOfVerbs = 2;
+// A class byte at least this high puts a word into the waiting classes.
+constexpr unsigned char kWaitingClassFrom = 0x4B;
 
+bool isNounSide(associationClass c) {
+  return c == associationClass::nounLike || c == associationClass::nounLikeWaiting;
+}
+
+bool isWaiting(associationClass c) {
+  return c == associationClass::nounLikeWaiting || c == associationClass::verbLikeWaiting;
+}
+
+// A group is opened by one side; a word of the other side opens a new one, a waiting class leaves
+// it open for the words that follow, a completing class sends it to the word associator.
 struct wordGroup {
   bool open = false;
   bool waiting = false;
-  int kind = 0;
+  bool ofNouns = false;
   std::vector<std::size_t> members;  // list indexes
 };
 
-bool opensNewGroup(const wordGroup& group, int wordClass) {
+bool opensNewGroup(const wordGroup& group, associationClass wordClass) {
   if (!group.open) return true;
-  if (group.kind == kGroupOfNouns) return wordClass == 5 || wordClass == 2;
-  return wordClass == 4 || wordClass == 1;
+  return group.ofNouns != isNounSide(wordClass);
 }
 
 std::string withoutUnderscores(const char* text) {
@@ -42,10 +50,9 @@ void addAssociatedWord(const knowledgeBase* wkb, const wordWeight& association, 
   std::string word = withoutUnderscores(association.word);
   // The WKB cannot look up a word that has no text left; such an association is no candidate.
   if (isBlank(word)) return;
-  orl::KnowledgeBaseResultListPtr found(knowledgeBase_findByText(wkb, word.c_str(), 1));
-  if (knowledgeBaseResultList_getNumberElements(found.get()) == 0) return;
-  addCandidate(knowledgeBaseResultList_getElement(found.get(), 0), word, list, association.weight,
-               wordCandidate_associatedWord);
+  knowledgeBaseResultList found = knowledgeBase_findByText(wkb, word.c_str(), 1);
+  if (found.empty()) return;
+  addCandidate(&found.front(), word, list, association.weight, candidateKind::associatedWord);
 }
 
 void sendGroup(const wordGroup& group, std::vector<candidateList>& lists, std::size_t completing,
@@ -53,7 +60,7 @@ void sendGroup(const wordGroup& group, std::vector<candidateList>& lists, std::s
   orl::VectorPtr words(vector_create(sizeof(wordWeight), static_cast<int32_t>(group.members.size()), 4));
   for (std::size_t member : group.members) {
     const wordCandidate& first = lists[member].candidates.front();
-    wordWeight w{first.wkbHit->text, first.score};
+    wordWeight w{first.wkbHit->text.get(), first.score};
     vector_appendElement(words.get(), &w);
   }
   orl::WordWeightsPtr associations(wordAssociator_computeAssociations(wa, words.get(), nullptr, 1));
@@ -72,32 +79,32 @@ void sendGroup(const wordGroup& group, std::vector<candidateList>& lists, std::s
 
 }  // namespace
 
-int wordAssociations_wordClass(const candidateList& list) {
-  if (list.candidates.empty()) return wordClass_none;
+associationClass wordAssociations_wordClass(const candidateList& list) {
+  if (list.candidates.empty()) return associationClass::none;
   const knowledgeBaseSearchHit* hit = list.candidates.front().wkbHit;
   const unsigned char* f = wordCandidate_features(hit);
-  if (f == nullptr || hit->text == nullptr) return wordClass_none;
-  if (f[3] >= 0x4B) return 4;
-  if (f[4] >= 0x4B) return 5;
-  if (f[0] >= 0x32) return 1;
-  if (f[1] > 0x31) return 2;
-  return wordClass_none;
+  if (f == nullptr || hit->text == nullptr) return associationClass::none;
+  if (f[wordFeatures_thirdClass] >= kWaitingClassFrom) return associationClass::nounLikeWaiting;
+  if (f[wordFeatures_fourthClass] >= kWaitingClassFrom) return associationClass::verbLikeWaiting;
+  if (f[wordFeatures_class] >= 0x32) return associationClass::nounLike;
+  if (f[wordFeatures_secondClass] > 0x31) return associationClass::verbLike;
+  return associationClass::none;
 }
 
 void wordAssociations_add(std::vector<candidateList>& lists, const knowledgeBase* wkb, const wordAssociator* wa) {
   wordGroup group;
   for (std::size_t i = 0; i < lists.size(); ++i) {
-    int wordClass = wordAssociations_wordClass(lists[i]);
-    if (wordClass == wordClass_none) {
+    associationClass wordClass = wordAssociations_wordClass(lists[i]);
+    if (wordClass == associationClass::none) {
       group = wordGroup{};
       continue;
     }
     if (opensNewGroup(group, wordClass)) {
-      group = wordGroup{true, false, wordClass == 4 || wordClass == 1 ? kGroupOfNouns : kGroupOfVerbs, {i}};
+      group = wordGroup{true, false, isNounSide(wordClass), {i}};
     } else if (group.waiting) {
       group.members.push_back(i);
     }
-    if (wordClass == 4 || wordClass == 5) {
+    if (isWaiting(wordClass)) {
       group.waiting = true;
     } else {
       sendGroup(group, lists, i, wkb, wa);

@@ -10,9 +10,11 @@
 // Associations above this weight become candidates.
 inline constexpr double wordAssociations_minWeight = 0.5;
 
-// Word classes read from the feature vector of a list's first WKB hit.
-inline constexpr int wordClass_none = 0;
-int wordAssociations_wordClass(const candidateList& list);
+// Word classes that group seek words for the word associator, read from the feature block of a
+// list's first WKB hit. Each of the two sides has a class that completes a group and one that
+// leaves it waiting for further words.
+enum class associationClass { none, nounLike, verbLike, nounLikeWaiting, verbLikeWaiting };
+associationClass wordAssociations_wordClass(const candidateList& list);
 
 // Walks the lists in order, sends each completed group of seek words to the word associator and
 // adds the associations that the WKB knows to the list of the word that completed the group.

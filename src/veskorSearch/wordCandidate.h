@@ -9,11 +9,13 @@
 
 #include "veskorKernel/knowledgeBaseResultList.h"
 
-// Kinds of candidates.
-inline constexpr int32_t wordCandidate_similarWord = 0;
-inline constexpr int32_t wordCandidate_compoundPart = 1;
-inline constexpr int32_t wordCandidate_associatedWord = 2;
-inline constexpr int32_t wordCandidate_seekWord = 16;
+// Where a candidate comes from; it decides which text is searched and how the hits are weighted.
+enum class candidateKind {
+  similarWord,     // a WKB hit for the seek word: its stored text is searched
+  compoundPart,    // a part of the seek word split as a compound: weighs a little less
+  associatedWord,  // a word the word associator gives for a group of seek words: weighed by association
+  seekWord,        // the seek word itself, searched as it stands
+};
 
 // Seek words get at most this many candidates, whatever the caller's limit.
 inline constexpr int32_t wordCandidate_maxPerWord = 20;
@@ -23,7 +25,7 @@ struct wordCandidate {
   int32_t wordIndex;
   std::string text;                      // own text of compound parts and associated words
   const knowledgeBaseSearchHit* wkbHit;  // similar words: their WKB hit (owned by the word's hit list)
-  int32_t kind;
+  candidateKind kind;
   float associationWeight;
   float score;  // at most 1.0
 };
@@ -33,10 +35,10 @@ struct wordCandidate {
 struct candidateList {
   std::vector<wordCandidate> candidates;
   int32_t places;  // the limit M
-  orl::KnowledgeBaseResultListPtr wkbHits;  // what the WKB gave for the seek word
+  knowledgeBaseResultList wkbHits;  // what the WKB gave for the seek word
 };
 
-// The 82 feature bytes of a hit, or null when it carries fewer (or none).
+// The wordFeatures_size feature bytes of a hit, or null when it carries fewer (or none).
 const unsigned char* wordCandidate_features(const knowledgeBaseSearchHit* hit);
 
 struct selectedHit {
@@ -46,5 +48,5 @@ struct selectedHit {
 
 // Picks at most maxCandidates of the WKB hits of a seek word of wordLength bytes, with their
 // adjusted scores. A confidence lowered for a much longer hit text is stored back into the hit.
-std::vector<selectedHit> selectCandidates(knowledgeBaseResultList* wkbHits, std::size_t wordLength,
+std::vector<selectedHit> selectCandidates(knowledgeBaseResultList& wkbHits, std::size_t wordLength,
                                           int32_t maxCandidates);

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "orlBasics/orlText.h"
-#include "veskorSearch/cleanWord.h"
-#include "veskorSearch/sentenceWord.h"
+#include "veskorText/cleanWord.h"
+#include "veskorText/sentenceWord.h"
 #include "veskorSearch/wordFeatures.h"
 
 namespace {
@@ -20,24 +20,21 @@ void registerIfWord(knowledgeBase* pWKB, const char* word, const char* text) {
 }  // namespace
 
 int registerWord(knowledgeBase* pWKB, const char* word, unsigned char* pFeatures) {
-  orl::KnowledgeBaseResultListPtr hits(knowledgeBase_findByText(pWKB, word, 1));
-  if (knowledgeBaseResultList_getNumberElements(hits.get()) > 0) {
-    const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(hits.get(), 0);
-    if (hit->syntacticFeatures != nullptr && hit->numberSyntacticFeatures > 0) {
-      std::memcpy(pFeatures, hit->syntacticFeatures,
-                  std::min(wordFeatures_size, static_cast<std::size_t>(hit->numberSyntacticFeatures)));
-    }
+  knowledgeBaseResultList hits = knowledgeBase_findByText(pWKB, word, 1);
+  if (!hits.empty()) {
+    const std::vector<unsigned char>& stored = hits.front().syntacticFeatures;
+    if (!stored.empty()) std::memcpy(pFeatures, stored.data(), std::min(wordFeatures_size, stored.size()));
     return 0;
   }
   char key[16];
-  std::snprintf(key, sizeof key, "%6d", entryList_getMaxIndex(pWKB->entryList) + 1);
+  std::snprintf(key, sizeof key, "%6d", knowledgeBase_getIndexCount(pWKB));
   knowledgeBase_addEntry(pWKB, key, word, pFeatures, 0.0);
   return 1;
 }
 
-void registerSentenceWords(knowledgeBase* pWKB, const vector* words, const char* sentenceText) {
-  for (int32_t i = 0; i < vector_getNumberElements(words); ++i) {
-    orl::OwnedText cleaned(cleanWord(orl::vectorAt<sentenceWord>(words, i).word));
+void registerSentenceWords(knowledgeBase* pWKB, const sentenceWords& words, const char* sentenceText) {
+  for (const sentenceWord& word : words) {
+    orl::OwnedText cleaned(cleanWord(word.word.c_str()));
     if (cleaned) registerIfWord(pWKB, cleaned.get(), sentenceText);
   }
 }

@@ -1,6 +1,7 @@
-/* A client in C that knows only the public header and the engine library: initialise, open
+/* A client in C that knows only the public headers and the engine library: initialise, open
  * connections from several threads, create, open, save, back up and close knowledge bases and a
- * word associator, clean up. argv[1] names a word-associator file to open. */
+ * word associator, read settings and stored texts, clean up. argv[1] names a word-associator file
+ * to open. */
 #define _POSIX_C_SOURCE 200809L
 
 #include <pthread.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include "veskor/veskorAPI.h"
+#include "veskor/veskorExt.h"
 
 static int failures = 0;
 static int checks = 0;
@@ -24,6 +26,15 @@ static int checks = 0;
       fprintf(stderr, "%s:%d: %s gave %d, expected %d\n", __FILE__, __LINE__, #call, status_, \
               (int)(expected));                                                                \
     }                                                                                          \
+  } while (0)
+
+#define CHECK_TRUE(condition)                                         \
+  do {                                                                \
+    ++checks;                                                         \
+    if (!(condition)) {                                               \
+      ++failures;                                                     \
+      fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #condition); \
+    }                                                                 \
   } while (0)
 
 static int fileExists(const char* name) {
@@ -117,6 +128,20 @@ int main(int argc, char** argv) {
   CHECK_STATUS(veskorSaveKB(c, "shared"), VESKOR_OK);
   CHECK_STATUS(veskorCloseKB(c, "shared"), VESKOR_OK);
   CHECK_STATUS(veskorOpenKB(c, "shared-copy.kb", "shared"), VESKOR_OK);
+
+  /* Settings and a find whose hits carry their stored texts: the word knowledge base keeps the
+   * words of the entry, framed and upper-cased. */
+  {
+    veskorKBInfo info;
+    veskorTextSearchHits* hits;
+    CHECK_STATUS(veskorAddEntry(c, "words", "shared", "k", "Ein Wort"), VESKOR_OK);
+    CHECK_STATUS(veskorGetKBInfo(c, "words", &info), VESKOR_OK);
+    CHECK_TRUE(info.kind == VESKOR_KB_KIND_WORDS && info.numberEntries == 2);
+    CHECK_TRUE((info.entryInformation & VESKOR_ENTRY_TEXT_STORED) != 0);
+    hits = veskorFindEntryWithText(c, "words", "words", NULL, 1, 0, 0, "Wort");
+    CHECK_TRUE(hits != NULL && hits->numberHits == 1 && strcmp(hits->hits[0].text, "_WORT_") == 0);
+    CHECK_STATUS(veskorFreeTextSearchHits(c, hits), VESKOR_OK);
+  }
 
   /* Word associator. */
   CHECK_STATUS(veskorOpenWA(c, argv[1], "assoc"), VESKOR_OK);

@@ -18,7 +18,7 @@
 
 #include "support/tempDir.h"
 #include "veskor/veskorAPI.h"
-#include "veskorKernel/knowledgeBase.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace {
 

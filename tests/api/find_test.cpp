@@ -1,7 +1,9 @@
 // Searching through the exported functions of libveskoreng.so: argument checks and their
-// messages, entry and document searches, comparisons, the result lists and their release.
+// messages, entry and document searches, comparisons, the result lists and their release; the
+// text variants against the classic functions.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -12,6 +14,7 @@
 #include "support/tempDir.h"
 #include "support/wordAssociatorFixture.h"
 #include "veskor/veskorAPI.h"
+#include "veskor/veskorExt.h"
 #include "veskorKernel/knowledgeBase.h"
 
 namespace {
@@ -84,6 +87,41 @@ class Find : public ::testing::Test {
     return shown;
   }
 
+  // What a text find returned, "key confidence [text]" per hit (and "  offset+length confidence
+  // [text]" per sentence); the list is given back. Without texts it is what entries() and
+  // documents() show for the classic lists.
+  std::vector<std::string> entries(veskorTextSearchHits* hits, bool withTexts = true) {
+    std::vector<std::string> shown;
+    EXPECT_NE(hits, nullptr);
+    if (hits == nullptr) return shown;
+    char line[256];
+    for (int i = 0; i < hits->numberHits; ++i) {
+      std::snprintf(line, sizeof line, "%s %.4f", hits->hits[i].primaryKey, hits->hits[i].confidence);
+      shown.push_back(withTexts ? line + std::string(" [") + hits->hits[i].text + "]" : line);
+    }
+    EXPECT_EQ(veskorFreeTextSearchHits(connection_, hits), VESKOR_OK);
+    return shown;
+  }
+  std::vector<std::string> documents(veskorTextDocumentSearchHits* hits, bool withTexts = true) {
+    std::vector<std::string> shown;
+    EXPECT_NE(hits, nullptr);
+    if (hits == nullptr) return shown;
+    char line[256];
+    for (int i = 0; i < hits->numberHits; ++i) {
+      const veskorTextDocumentSearchHit& d = hits->hits[i];
+      std::snprintf(line, sizeof line, "%s %.4f", d.primaryKey, d.confidence);
+      shown.push_back(line);
+      for (int s = 0; s < d.numberSentenceHits; ++s) {
+        const veskorTextSentenceSearchHit& sentence = d.sentenceHits[s];
+        std::snprintf(line, sizeof line, "  %d+%d %.3f", sentence.offset, sentence.length,
+                      sentence.confidence);
+        shown.push_back(withTexts ? line + std::string(" [") + sentence.text + "]" : line);
+      }
+    }
+    EXPECT_EQ(veskorFreeTextDocumentSearchHits(connection_, hits), VESKOR_OK);
+    return shown;
+  }
+
   // The call returned null, and the latest error holds the status and the message followed by
   // this file's location suffix.
   void expectFailure(const void* result, int status, const std::string& message = "", const char* source = kSource) {
@@ -94,6 +132,22 @@ class Find : public ::testing::Test {
     ASSERT_NE(latest, nullptr);
     EXPECT_EQ(std::string(latest).rfind(message + source, 0), 0u) << latest;
     free(latest);
+  }
+
+  // Status and message (without the location suffix) of the latest error.
+  std::pair<int, std::string> latestError() {
+    char* latest = veskorGetLatestErrorMessage(connection_);
+    std::string message = latest != nullptr ? latest : "<null>";
+    free(latest);
+    return {veskorGetLatestErrorCode(connection_), message.substr(0, message.find("\nin file"))};
+  }
+
+  // A knowledge base written by the kernel with the given settings, opened under name.
+  void openKernelKB(const char* name, int32_t encoding, int32_t entryInformation, int32_t featureType) {
+    orl::KnowledgeBasePtr kb(knowledgeBase_create(1, encoding, entryInformation, featureType));
+    const std::string file = dir_.file(std::string(name) + ".kb");
+    knowledgeBase_saveAs(kb.get(), file.c_str());
+    ASSERT_EQ(veskorOpenKB(connection_, file.c_str(), name), VESKOR_OK);
   }
 
   static constexpr const char* kZebra = "Das Zebra frisst. Das Zebra schl\xE4" "ft.";
@@ -272,4 +326,189 @@ TEST_F(FindConcurrency, ComparisonsDoNotInterfere) {
   other.join();
   EXPECT_TRUE(zebraSame);
   EXPECT_TRUE(wolfSame);
+}
+
+// Every argument check of the classic functions answers the text variants alike: same status,
+// same message under the variant's own name.
+TEST_F(Find, TextVariantsCheckTheirArgumentsAsTheClassicFunctions) {
+  struct Arguments {
+    const char* wkb;
+    const char* akb;
+    const char* wa;
+    int hits;
+    int mode;
+    const char* text;
+    bool entriesToo;  // whether an entry search refuses it as well
+  };
+  const Arguments refused[] = {
+      {nullptr, "akb", nullptr, 10, 0, "Haus", true}, {"wkb", "akb", nullptr, 10, 1, "Haus", true},
+      {"wkb", "akb", nullptr, 10, 0, nullptr, true},  {"wkb", "akb", nullptr, 0, 0, "Haus", true},
+      {"wkb", "akb", nullptr, 501, 0, "Haus", true},  {"wkb", "akb", nullptr, 10, 0, " \t", true},
+      {"wkb", "nix", nullptr, 10, 0, "Haus", true},   {"wkb", "docs", "nix", 10, 1, "Haus", true},
+      {"wkb", "akb", nullptr, 10, 0, "Haus", false},  // documents of a knowledge base of entries
+  };
+  // The classic call's status and message, then the variant's, with the function's name swapped.
+  auto expectAlike = [&](auto classicCall, auto textCall, const std::string& name, const std::string& which) {
+    EXPECT_EQ(classicCall(), nullptr) << name << " " << which;
+    auto [status, message] = latestError();
+    EXPECT_EQ(textCall(), nullptr) << name << " " << which;
+    const std::size_t at = message.find(name + "()");
+    if (at != std::string::npos) message.insert(at + name.size(), "WithText");
+    EXPECT_EQ(latestError(), std::make_pair(status, message)) << name << " " << which;
+  };
+  for (const Arguments& a : refused) {
+    const std::string which = std::to_string(&a - refused);
+    if (a.entriesToo) {
+      expectAlike(
+          [&] { return veskorFindEntry(connection_, a.wkb, a.akb, a.wa, a.hits, a.mode, 0, a.text); },
+          [&] { return veskorFindEntryWithText(connection_, a.wkb, a.akb, a.wa, a.hits, a.mode, 0, a.text); },
+          "veskorFindEntry", which);
+    }
+    expectAlike(
+        [&] { return veskorFindDocument(connection_, a.wkb, a.akb, a.wa, a.hits, a.mode, 0, a.text); },
+        [&] {
+          return veskorFindDocumentWithText(connection_, a.wkb, a.akb, a.wa, a.hits, a.mode, 0, a.text);
+        },
+        "veskorFindDocument", which);
+    if (a.mode != 0) continue;  // a comparison takes no word associator
+    expectAlike([&] { return veskorCompareDocument(connection_, a.wkb, a.akb, a.hits, a.text); },
+                [&] { return veskorCompareDocumentWithText(connection_, a.wkb, a.akb, a.hits, a.text); },
+                "veskorCompareDocument", which);
+  }
+  EXPECT_EQ(veskorFreeTextSearchHits(connection_, nullptr), VESKOR_OK);
+  EXPECT_EQ(veskorFreeTextDocumentSearchHits(connection_, nullptr), VESKOR_OK);
+  EXPECT_EQ(veskorFreeTextSearchHits(connection_ + 1, nullptr), VESKOR_ERROR_IDENTIFIER);
+  EXPECT_EQ(veskorFreeTextDocumentSearchHits(connection_ + 1, nullptr), VESKOR_ERROR_IDENTIFIER);
+}
+
+// Same hits, order and confidences as the classic functions on every kind of knowledge base and
+// search path (kernel, word-based, associations, compound splitting, comparison, nothing found).
+TEST_F(Find, TextVariantsFindWhatTheClassicFunctionsFind) {
+  struct Search {
+    const char* akb;
+    const char* wa;
+    int hits;
+    int mode;
+    int split;
+    const char* text;
+  };
+  const Search searches[] = {
+      {"akb", nullptr, 500, 0, 0, "  haus "},
+      {"akb", nullptr, 1, 0, 0, "Maus"},
+      {"wkb", nullptr, 7, 0, 0, "Zebar"},
+      {"docs", nullptr, 10, 0, 0,
+       "Zebra schl\x84"
+       "ft"},
+      {"docs", nullptr, 2, 0, 0, "Der"},
+      {"docs", "wa", 10, 1, 0, "Auto"},
+      {"docs", "wa", 10, 2, 1, "Autowagen"},
+      {"docs", nullptr, 10, 0, 0, "Lux"},
+      {"docs", nullptr, 10, 0, 0, "Z"},
+  };
+  for (const Search& s : searches) {
+    const std::string which = std::string(s.akb) + " " + s.text;
+    EXPECT_EQ(
+        entries(veskorFindEntryWithText(connection_, "wkb", s.akb, s.wa, s.hits, s.mode, s.split, s.text),
+                false),
+        entries(veskorFindEntry(connection_, "wkb", s.akb, s.wa, s.hits, s.mode, s.split, s.text)))
+        << which;
+    if (std::string(s.akb) != "docs") continue;
+    const std::vector<std::string> found =
+        documents(veskorFindDocument(connection_, "wkb", s.akb, s.wa, s.hits, s.mode, s.split, s.text));
+    EXPECT_EQ(documents(veskorFindDocumentWithText(connection_, "wkb", s.akb, s.wa, s.hits, s.mode, s.split,
+                                                   s.text),
+                        false),
+              found)
+        << which;
+  }
+  for (const char* text :
+       {"Heute heult der Wolf im Wald.", "Das Zebra frisst Gras. Ein Auto rollt.", "Lux"}) {
+    EXPECT_EQ(documents(veskorCompareDocumentWithText(connection_, "wkb", "docs", 3, text), false),
+              documents(veskorCompareDocument(connection_, "wkb", "docs", 3, text)))
+        << text;
+  }
+}
+
+// What the hits carry: the texts as the knowledge base stored them, "" where it keeps none, each
+// sentence's own text whatever the order of the sentence hits.
+TEST_F(Find, HitsCarryTheStoredTexts) {
+  // Knowledge bases as veskorCreateKBFile makes them: words are kept framed and upper-cased,
+  // entries and sentences not at all.
+  EXPECT_EQ(entries(veskorFindEntryWithText(connection_, "wkb", "wkb", nullptr, 1, 0, 0, "Zebra")),
+            std::vector<std::string>{"     1 1.0000 [_ZEBRA_]"});
+  EXPECT_EQ(entries(veskorFindEntryWithText(connection_, "wkb", "akb", nullptr, 1, 0, 0, "Haus")),
+            std::vector<std::string>{"Haus 1.0000 []"});
+  EXPECT_EQ(
+      documents(veskorFindDocumentWithText(connection_, "wkb", "docs", nullptr, 1, 0, 0, "Zebra frisst")),
+      (std::vector<std::string>{"D1 1.0000", "  0+17 100.000 []", "  17+19 50.861 []"}));
+
+  // Entries kept with their texts: normalised by veskorAddEntry, prepared by the settings.
+  openKernelKB("framed", 6, 3, 1);
+  openKernelKB("plain", 0, 3, 1);
+  for (const char* kb : {"framed", "plain"}) {
+    ASSERT_EQ(veskorAddEntry(connection_, nullptr, kb, "g", "Hallo,   Welt!"), VESKOR_OK);
+    ASSERT_EQ(veskorAddEntry(connection_, nullptr, kb, "m", "E-Mail z.B. 2004"), VESKOR_OK);
+  }
+  EXPECT_EQ(entries(veskorFindEntryWithText(connection_, "wkb", "framed", nullptr, 1, 0, 0, "hallo welt")),
+            (std::vector<std::string>{"g 1.0000 [_HALLO_WELT_]"}));
+  // The normalised text is what the entry holds: searched for, it matches fully.
+  EXPECT_EQ(entries(veskorFindEntryWithText(connection_, "wkb", "plain", nullptr, 1, 0, 0,
+                                            "EMail Mail E zum Beispiel")),
+            (std::vector<std::string>{"m 1.0000 [EMail Mail E zum Beispiel]"}));
+
+  // Sentences kept with their texts. The second sentence (its span begins with the blank before
+  // it) matches both words and ranks first, the first one Haus only: 0.5 x (1 - 0.1 sqrt(0.5)).
+  // Each sentence hit carries its own text, and so do the sentence entries found one by one.
+  openKernelKB("texts", 2, 3, 2);
+  ASSERT_EQ(veskorAddDocument(connection_, nullptr, "texts", "D1",
+                              "Das Haus ist rot. Der Baum ist gr\xFCn, das Haus nicht. Ende."),
+            VESKOR_OK);
+  EXPECT_EQ(documents(veskorFindDocumentWithText(connection_, "wkb", "texts", nullptr, 5, 0, 0, "Baum Haus")),
+            (std::vector<std::string>{"D1 1.0000", "  17+35 100.000 [DER BAUM IST GR\xDCN DAS HAUS NICHT]",
+                                      "  0+17 46.464 [DAS HAUS IST ROT]"}));
+  EXPECT_EQ(entries(veskorFindEntryWithText(connection_, "wkb", "texts", nullptr, 5, 0, 0, "Baum Haus")),
+            (std::vector<std::string>{"D1?000001?000017?000035 1.0000 [DER BAUM IST GR\xDCN DAS HAUS NICHT]",
+                                      "D1?000000?000000?000017 0.4646 [DAS HAUS IST ROT]"}));
+  const std::vector<std::string> compared =
+      documents(veskorCompareDocumentWithText(connection_, "wkb", "texts", 1, "Ein Baum ist gr\xFCn."));
+  ASSERT_GE(compared.size(), 2u);
+  EXPECT_EQ(compared[1], "  17+35 100.000 [DER BAUM IST GR\xDCN DAS HAUS NICHT]");
+}
+
+// Text finds and the entry count beside a writer: counts only grow, and every hit's text is the
+// one added under its key.
+TEST_F(FindConcurrency, TextFindsAndInfoBesideAWriter) {
+  openKernelKB("live", 6, 3, 1);
+  constexpr int kEntries = 200;
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    int c = -1;
+    EXPECT_EQ(veskorOpenConnection(&c), VESKOR_OK);
+    for (int i = 0; i < kEntries; ++i) {
+      const std::string key = "k" + std::to_string(i);
+      EXPECT_EQ(veskorAddEntry(c, nullptr, "live", key.c_str(), ("Wort" + std::to_string(i)).c_str()), 0);
+    }
+    EXPECT_EQ(veskorCloseConnection(c), VESKOR_OK);
+    done = true;
+  });
+  int seen = 0, mismatches = 0, failures = 0;
+  while (!done) {
+    veskorKBInfo info{};
+    failures += veskorGetKBInfo(connection_, "live", &info) != VESKOR_OK || info.numberEntries < seen;
+    seen = info.numberEntries;
+    veskorTextSearchHits* hits =
+        veskorFindEntryWithText(connection_, "wkb", "live", nullptr, 20, 0, 0, "Wort1");
+    failures += hits == nullptr;
+    for (int i = 0; hits != nullptr && i < hits->numberHits; ++i) {
+      const std::string key = hits->hits[i].primaryKey;
+      mismatches += std::string(hits->hits[i].text) != "_WORT" + key.substr(1) + "_";
+    }
+    veskorFreeTextSearchHits(connection_, hits);
+  }
+  writer.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(mismatches, 0);
+  veskorKBInfo info{};
+  ASSERT_EQ(veskorGetKBInfo(connection_, "live", &info), VESKOR_OK);
+  EXPECT_EQ(info.numberEntries, kEntries);
 }

@@ -15,7 +15,7 @@
 
 #include "support/tempDir.h"
 #include "veskor/veskorAPI.h"
-#include "veskorKernel/knowledgeBase.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace {
 

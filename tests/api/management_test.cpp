@@ -14,6 +14,7 @@
 #include "support/tempDir.h"
 #include "support/wordAssociatorFixture.h"
 #include "veskor/veskorAPI.h"
+#include "veskor/veskorExt.h"
 #include "veskorKernel/knowledgeBase.h"
 
 namespace {
@@ -101,12 +102,137 @@ TEST_F(Management, CreateKinds) {
   };
   for (const Kind& k : kinds) {
     ASSERT_EQ(veskorCreateKBFile(c_, k.file, k.language, k.forDocuments, k.kind), VESKOR_OK) << k.file;
-    orl::KnowledgeBasePtr kb = load(dir_.file(k.file));
-    EXPECT_EQ(kb->language, 1) << k.file;
-    EXPECT_EQ(kb->encoding, k.encoding) << k.file;
-    EXPECT_EQ(kb->entryInformation, k.entryInformation) << k.file;
-    EXPECT_EQ(kb->featureType, k.featureType) << k.file;
+    knowledgeBaseSettings settings = knowledgeBase_getSettings(load(dir_.file(k.file)).get());
+    EXPECT_EQ(settings.language, 1) << k.file;
+    EXPECT_EQ(settings.encoding, k.encoding) << k.file;
+    EXPECT_EQ(settings.entryInformation, k.entryInformation) << k.file;
+    EXPECT_EQ(settings.featureType, k.featureType) << k.file;
   }
+}
+
+TEST_F(Management, CreateWithSettingsKeepsThemAndTheTexts) {
+  // A knowledge base of entries that keeps its texts, and one that compares phonetic codes.
+  ASSERT_EQ(veskorCreateKBFileWithSettings(c_, "texts.kb", 1, 6, 3, 1), VESKOR_OK);
+  ASSERT_EQ(veskorCreateKBFileWithSettings(c_, "sound.kb", 1, 7, 2, 1), VESKOR_OK);
+  ASSERT_EQ(veskorCreateKBFileWithSettings(c_, "plain.kb", 0, 4, 1, 2), VESKOR_OK);
+  const struct {
+    const char* file;
+    veskorKBInfo expected;
+  } made[] = {{"texts.kb", {1, 6, 3, 1, VESKOR_KB_KIND_ENTRIES, 0}},
+              {"sound.kb", {1, 7, 2, 1, VESKOR_KB_KIND_ENTRIES, 0}},
+              {"plain.kb", {0, 4, 1, 2, VESKOR_KB_KIND_DOCUMENTS, 0}}};
+  for (const auto& m : made) {
+    ASSERT_EQ(veskorOpenKB(c_, m.file, m.file), VESKOR_OK);
+    veskorKBInfo got{};
+    ASSERT_EQ(veskorGetKBInfo(c_, m.file, &got), VESKOR_OK);
+    EXPECT_EQ(std::vector<int>({got.language, got.encoding, got.entryInformation, got.featureType, got.kind}),
+              std::vector<int>({m.expected.language, m.expected.encoding, m.expected.entryInformation,
+                                m.expected.featureType, m.expected.kind}))
+        << m.file;
+  }
+
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "texts.kb", "k1", "Rothenburg ob der Tauber"), VESKOR_OK);
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "sound.kb", "k1", "Meier"), VESKOR_OK);
+  ASSERT_EQ(veskorAddEntry(c_, nullptr, "sound.kb", "k2", "Mayer"), VESKOR_OK);
+  veskorTextSearchHits* hits = veskorFindEntryWithText(c_, "texts.kb", "texts.kb", "", 5, 0, 0, "Rotenburg");
+  ASSERT_NE(hits, nullptr);
+  ASSERT_EQ(hits->numberHits, 1);
+  EXPECT_STREQ(hits->hits[0].text, "_ROTHENBURG_OB_DER_TAUBER_");
+  veskorFreeTextSearchHits(c_, hits);
+  // Spelt differently, sounding alike: both names match the phonetic seek text completely.
+  veskorSearchHits* sound = veskorFindEntry(c_, "sound.kb", "sound.kb", "", 5, 0, 0, "Maier");
+  ASSERT_NE(sound, nullptr);
+  ASSERT_EQ(sound->numberHits, 2);
+  EXPECT_EQ(sound->hits[0].confidence, 1.0);
+  EXPECT_EQ(sound->hits[1].confidence, 1.0);
+  veskorFreeSearchHits(c_, sound);
+
+  // Refusals, each with its status and message; none leaves a file behind.
+  const struct {
+    int language, encoding, entryInformation, featureType, status;
+    const char* message;
+  } refused[] = {
+      {3, 6, 2, 1, VESKOR_ERROR_LANGUAGE, "error: unknown language given in veskorCreateKBFileWithSettings()"},
+      {1, 8, 2, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID, "error: pEncoding must be 0 to 7 in veskorCreateKBFileWithSettings()"},
+      {1, 6, 0, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+       "error: pEntryInformation must be 1 to 15 in veskorCreateKBFileWithSettings()"},
+      {1, 6, 16, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+       "error: pEntryInformation must be 1 to 15 in veskorCreateKBFileWithSettings()"},
+      {1, 6, 2, 3, VESKOR_ERROR_FEATURE_TYPE, "error: pFeatureType must be 1 or 2 in veskorCreateKBFileWithSettings()"},
+      {0, 2, 2, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+       "error: phonetic codes and upper-casing need language 1 in veskorCreateKBFileWithSettings()"},
+      {2, 1, 2, 1, VESKOR_ERROR_ARGUMENT_NOT_VALID,
+       "error: phonetic codes and upper-casing need language 1 in veskorCreateKBFileWithSettings()"},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(veskorCreateKBFileWithSettings(c_, "refused.kb", r.language, r.encoding, r.entryInformation,
+                                             r.featureType),
+              r.status);
+    EXPECT_TRUE(startsWith(message(), std::string(r.message) + "\nin file \"veskorAPI/")) << message();
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("refused.kb")));
+  EXPECT_EQ(veskorCreateKBFileWithSettings(c_, nullptr, 1, 6, 2, 1), VESKOR_ERROR_ARGUMENT_NOT_VALID);
+  EXPECT_EQ(veskorCreateKBFileWithSettings(c_, "no/such/dir/x.kb", 1, 6, 2, 1), VESKOR_ERROR_FILE);
+}
+
+TEST_F(Management, InfoReportsSettingsKindAndEntries) {
+  struct Kind {
+    const char* file;
+    int forDocuments, kind;
+    veskorKBInfo expected;
+  } kinds[] = {
+      {"entries.kb", 0, 0, {1, 6, 2, 1, VESKOR_KB_KIND_ENTRIES, 0}},
+      {"documents.kb", 1, 0, {1, 2, 2, 2, VESKOR_KB_KIND_DOCUMENTS, 0}},
+      {"words.kb", 0, 1, {1, 6, 11, 1, VESKOR_KB_KIND_WORDS, 0}},
+  };
+  auto info = [&](const char* name) {
+    veskorKBInfo got{-1, -1, -1, -1, -1, -1};
+    EXPECT_EQ(veskorGetKBInfo(c_, name, &got), VESKOR_OK) << name;
+    return std::vector<int>{got.language,    got.encoding, got.entryInformation,
+                            got.featureType, got.kind,     got.numberEntries};
+  };
+  for (const Kind& k : kinds) {
+    ASSERT_EQ(veskorCreateKBFile(c_, k.file, 1, k.forDocuments, k.kind), VESKOR_OK);
+    ASSERT_EQ(veskorOpenKB(c_, k.file, k.file), VESKOR_OK);
+    const veskorKBInfo& e = k.expected;
+    EXPECT_EQ(info(k.file),
+              (std::vector<int>{e.language, e.encoding, e.entryInformation, e.featureType, e.kind, 0}));
+  }
+
+  // Deleted entries stop counting at once, not only when defragmentation closes their holes.
+  for (const char* key : {"a1", "b1", "c2"})
+    ASSERT_EQ(veskorAddEntry(c_, nullptr, "entries.kb", key, key), 0);
+  ASSERT_EQ(veskorAddDocument(c_, "words.kb", "documents.kb", "D", "Eins zwei. Drei vier!"), VESKOR_OK);
+  EXPECT_EQ(info(" entries.kb ").back(), 3);
+  EXPECT_EQ(info("documents.kb").back(), 2);
+  EXPECT_EQ(info("words.kb").back(), 4);
+  ASSERT_EQ(veskorDeleteEntry(c_, "entries.kb", "1"), VESKOR_OK);
+  EXPECT_EQ(info("entries.kb").back(), 1);
+  ASSERT_EQ(veskorSaveKB(c_, "entries.kb"), VESKOR_OK);
+  ASSERT_EQ(veskorCloseKB(c_, "entries.kb"), VESKOR_OK);
+  ASSERT_EQ(veskorOpenKB(c_, "entries.kb", "entries.kb"), VESKOR_OK);
+  EXPECT_EQ(info("entries.kb").back(), 1);
+
+  // Settings are reported as the file holds them; a feature type the engine never makes is another kind.
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(0, 4, 13, 1));
+  knowledgeBase_saveAs(kb.get(), dir_.file("odd.kb").c_str());
+  std::string bytes = veskortest::readFileBytes(dir_.file("odd.kb"));
+  bytes[20] = 3;  // the feature type, after tag, version, encoding, language and entry information
+  veskortest::writeFileBytes(dir_.file("odd.kb"), bytes);
+  ASSERT_EQ(veskorOpenKB(c_, "odd.kb", "odd"), VESKOR_OK);
+  EXPECT_EQ(info("odd"), (std::vector<int>{0, 4, 13, 3, VESKOR_KB_KIND_OTHER, 0}));
+
+  // Refusals leave the record untouched.
+  veskorKBInfo untouched{7, 7, 7, 7, 7, 7};
+  EXPECT_EQ(veskorGetKBInfo(c_, nullptr, &untouched), VESKOR_ERROR_ARGUMENT_NOT_VALID);
+  EXPECT_TRUE(startsWith(message(), "error: pKBName == NULL in veskorGetKBInfo()\nin file \"veskorAPI/"));
+  EXPECT_EQ(veskorGetKBInfo(c_, "odd", nullptr), VESKOR_ERROR_ARGUMENT_NOT_VALID);
+  EXPECT_TRUE(startsWith(message(), "error: pInfo == NULL in veskorGetKBInfo()\n"));
+  EXPECT_EQ(veskorGetKBInfo(c_, "closed", &untouched), VESKOR_ERROR_KBNAME);
+  EXPECT_EQ(veskorGetKBInfo(c_ + 1, "odd", &untouched), VESKOR_ERROR_IDENTIFIER);
+  EXPECT_EQ(untouched.language + untouched.encoding + untouched.entryInformation + untouched.featureType +
+                untouched.kind + untouched.numberEntries,
+            42);
 }
 
 TEST_F(Management, NamesAndTheirMessages) {
@@ -162,7 +288,7 @@ TEST_F(Management, FileFailures) {
   EXPECT_EQ(veskortest::readFileBytes("a.kb"), foreign);
   // Nothing was lost: a backup still holds the change.
   ASSERT_EQ(veskorBackupKB(c_, "rescue.kb", "main"), VESKOR_OK);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("rescue.kb"))->entryList), 0);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("rescue.kb")).get()), 1);
   EXPECT_EQ(veskorCloseKB(c_, "main"), VESKOR_OK);
   // The word associator has the same protection.
   writeWordAssociator("wa");
@@ -184,15 +310,15 @@ TEST_F(Management, BackupThenSave) {
   ASSERT_EQ(veskorSaveKB(c_, "main"), VESKOR_OK);
   // The backup went to the working directory and holds the first state; the save went to the
   // knowledge base's own file.
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("copy.kb"))->entryList), 0);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("main.kb"))->entryList), 1);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("copy.kb")).get()), 1);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("main.kb")).get()), 2);
 
   // Closing does not save; reopening shows the last save.
   ASSERT_EQ(veskorAddEntry(c_, nullptr, "main", "k3", "Dritter Text"), VESKOR_OK);
   ASSERT_EQ(veskorCloseKB(c_, "main"), VESKOR_OK);
   ASSERT_EQ(veskorOpenKB(c_, "main.kb", "main"), VESKOR_OK);
   ASSERT_EQ(veskorBackupKB(c_, dir_.file("check.kb").c_str(), "main"), VESKOR_OK);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("check.kb"))->entryList), 1);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("check.kb")).get()), 2);
 
   // veskorCleanup saves what is still open.
   ASSERT_EQ(veskorAddEntry(c_, nullptr, "main", "k4", "Vierter Text"), VESKOR_OK);
@@ -201,7 +327,7 @@ TEST_F(Management, BackupThenSave) {
   ASSERT_EQ(veskorBackupWA(c_, "wa-copy", "assoc"), VESKOR_OK);
   EXPECT_EQ(veskortest::readFileBytes("wa-copy.v1.tab"), veskortest::readFileBytes("wa.v1.tab"));
   ASSERT_EQ(veskorCleanup(), VESKOR_OK);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("main.kb"))->entryList), 2);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("main.kb")).get()), 3);
   ASSERT_EQ(veskorInit(), VESKOR_OK);
 }
 
@@ -216,7 +342,7 @@ TEST_F(Management, CleanupGoesOnAfterAFailedSave) {
   veskortest::writeFileBytes("a.kb", veskortest::readFileBytes("a.kb"));
   // a cannot be saved; b still is, and the library is down all the same.
   EXPECT_EQ(veskorCleanup(), VESKOR_ERROR_FILE);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("b.kb"))->entryList), 0);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("b.kb")).get()), 1);
   EXPECT_EQ(veskorCleanup(), VESKOR_ERROR_NOT_INITIALIZED);
   ASSERT_EQ(veskorInit(), VESKOR_OK);
 }
@@ -260,7 +386,7 @@ TEST_F(ManagementConcurrency, ThreadsShareConnectionsAndKnowledgeBases) {
   for (std::thread& t : threads) t.join();
   EXPECT_EQ(failures.load(), 0);
   ASSERT_EQ(veskorSaveKB(c_, "shared"), VESKOR_OK);
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("shared.kb"))->entryList), kThreads * 10 - 1);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("shared.kb")).get()), kThreads * 10);
 }
 
 TEST_F(ManagementConcurrency, CleanupWhileCallsAreInProgress) {
@@ -294,7 +420,7 @@ TEST_F(ManagementConcurrency, CleanupWhileCallsAreInProgress) {
   EXPECT_EQ(unexpected.load(), 0);
   EXPECT_EQ(afterCleanup.load(), 4);
   // Every call that succeeded before the cleanup is in the saved file.
-  EXPECT_EQ(entryList_getMaxIndex(load(dir_.file("a.kb"))->entryList) + 1, added.load());
+  EXPECT_EQ(knowledgeBase_getNumberEntries(load(dir_.file("a.kb")).get()), added.load());
   ASSERT_EQ(veskorInit(), VESKOR_OK);
 }
 

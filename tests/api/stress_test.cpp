@@ -20,7 +20,7 @@
 #include "support/tempDir.h"
 #include "support/wordAssociatorFixture.h"
 #include "veskor/veskorAPI.h"
-#include "veskorKernel/knowledgeBase.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace {
 

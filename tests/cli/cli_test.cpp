@@ -195,6 +195,10 @@ TEST_F(Cli, ExitCodesAndMessages) {
                              "just some text, long enough to have a header-sized start");
   EXPECT_EQ(run({"info", "plain.txt"}).exitCode, 4);
   EXPECT_EQ(run({"info", "missing.kb"}).exitCode, 4);
+  veskortest::writeFileBytes(dir.file("short.kb"), std::string("KBSE\x01\0\0\0\x06", 9));
+  const ToolResult truncated = run({"info", "short.kb"});
+  EXPECT_EQ(truncated.exitCode, 4);
+  EXPECT_TRUE(truncated.err.starts_with("veskor: engine status 500004: ")) << truncated.err;
 
   // An engine refusal: the message without the raise location, unless --verbose.
   const ToolResult refused = run({"find-doc", "kb", "Haus"});
@@ -277,6 +281,49 @@ TEST_F(Cli, DocumentsFindCompareAndDelete) {
   const ToolResult refused = run({"add-doc", "entries.kb", "d1", sampleDir + "/docs/brot.txt"});
   EXPECT_EQ(refused.exitCode, 3);
   EXPECT_EQ(entryCount("entries.kb"), 0);
+}
+
+// Hits show what their entries store: a word knowledge base keeps its words framed and
+// upper-cased, knowledge bases of entries and documents keep no text. --keys-only is the output
+// without texts.
+TEST_F(Cli, HitsShowTheirStoredTextsUnlessKeysOnly) {
+  ok({"create", "kb"});
+  ok({"create", "words.kb", "--kind", "words"});
+  ok({"add", "kb", "k1", "Grüne Wiese", "--wkb", "words.kb"});
+  EXPECT_EQ(ok({"find", "words.kb", "Wiese", "-n", "1"}), "  1  1.0000       1  _WIESE_\n");
+  EXPECT_EQ(ok({"find", "words.kb", "grüne", "-n", "1"}), "  1  1.0000       0  _GRÜNE_\n");
+  EXPECT_EQ(ok({"--encoding", "latin1", "find", "words.kb", "gr\xFCne", "-n", "1"}),
+            "  1  1.0000       0  _GR\xDCNE_\n");
+  EXPECT_EQ(ok({"find", "words.kb", "Wiese", "-n", "1", "--keys-only"}), "  1  1.0000       1\n");
+  EXPECT_EQ(ok({"find", "kb", "Wiese", "-n", "1"}), "  1  1.0000  k1\n");
+
+  const auto json = [&](const std::vector<std::string>& args) { return nlohmann::json::parse(ok(args)); };
+  EXPECT_EQ(json({"find", "words.kb", "grüne", "-n", "1", "--json"})["hits"][0]["text"], "_GRÜNE_");
+  EXPECT_EQ(json({"find", "kb", "Wiese", "--json"})["hits"][0]["text"], "");
+  EXPECT_FALSE(json({"find", "kb", "Wiese", "--json", "--keys-only"})["hits"][0].contains("text"));
+
+  // A knowledge base made to keep its texts shows them; a phonetic one finds what sounds alike.
+  ok({"create", "texts.kb", "--store-texts"});
+  ok({"add", "texts.kb", "k1", "Grüne Wiese"});
+  EXPECT_EQ(ok({"find", "texts.kb", "Wiese", "-n", "1"}), "  1  1.0000  k1  _GRÜNE_WIESE_\n");
+  ok({"create", "sound.kb", "--phonetic"});
+  ok({"add", "sound.kb", "m1", "Meier"});
+  EXPECT_EQ(ok({"find", "sound.kb", "Mayer", "-n", "1"}), "  1  1.0000  m1\n");
+  EXPECT_NE(ok({"info", "sound.kb"}).find("encoding           7 (phonetic codes"), std::string::npos);
+
+  // Sentences: no stored text to show without the documents' files.
+  ok({"create", "docs.kb", "--kind", "documents"});
+  veskortest::writeFileBytes(dir.file("D1.txt"), "Die Wiese ist grün. Der Himmel ist blau.");
+  ok({"import-docs", "docs.kb", "D1.txt"});
+  EXPECT_EQ(ok({"find-doc", "docs.kb", "Himmel"}), "  1  1.0000  D1\n            100.000  @19+21\n");
+  const auto sentence = json({"find-doc", "docs.kb", "Himmel", "--json"})["documents"][0]["sentences"][0];
+  EXPECT_EQ(sentence["text"], "");
+  EXPECT_FALSE(
+      json({"find-doc", "docs.kb", "Himmel", "--json", "--keys-only"})["documents"][0]["sentences"][0]
+          .contains("text"));
+  EXPECT_EQ(json({"find-doc", "docs.kb", "Himmel", "--json", "--source",
+                  "."})["documents"][0]["sentences"][0]["text"],
+            "Der Himmel ist blau.");
 }
 
 TEST_F(Cli, WordAssociatorWidensADocumentSearch) {

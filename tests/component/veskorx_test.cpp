@@ -378,7 +378,9 @@ class VeskorXConcurrency : public VeskorX {};
 // the two threads do not see each other's entries.
 TEST_F(VeskorXConcurrency, ThreadsHaveTheirOwnState) {
   constexpr int kThreads = 2;
-  std::barrier initialised(kThreads + 1), released(kThreads + 1);
+  // The temporary WKBs are counted while every thread still holds its engine: a thread that ended
+  // its engine first would have removed its file already.
+  std::barrier initialised(kThreads + 1), counted(kThreads + 1), released(kThreads + 1);
   std::vector<int> hitCounts(kThreads, -1);
   std::vector<std::string> keys(kThreads);
   std::vector<std::string> failures(kThreads);
@@ -392,6 +394,7 @@ TEST_F(VeskorXConcurrency, ThreadsHaveTheirOwnState) {
         auto akb = engine->AKBLoad(engine->AKBCreate(dir_.file("thread" + std::to_string(t) + ".kb")));
         initialised.arrive_and_wait();
         arrived = true;
+        counted.arrive_and_wait();
         for (int i = 0; i < 20; ++i) {
           std::string key = "t" + std::to_string(t) + "-" + std::to_string(i);
           akb->Insert(key, Variant("pewter mug " + std::string(1, static_cast<char>('a' + i)) + "ring"));
@@ -403,12 +406,16 @@ TEST_F(VeskorXConcurrency, ThreadsHaveTheirOwnState) {
       } catch (const std::exception& e) {
         failures[t] = e.what();
       }
-      if (!arrived) initialised.arrive_and_wait();
+      if (!arrived) {
+        initialised.arrive_and_wait();
+        counted.arrive_and_wait();
+      }
       released.arrive_and_wait();
     });
   }
   initialised.arrive_and_wait();
   EXPECT_EQ(temporaryWKBs().size(), 2u);
+  counted.arrive_and_wait();
   released.arrive_and_wait();
   for (auto& thread : threads) thread.join();
   EXPECT_TRUE(temporaryWKBs().empty());

@@ -2,6 +2,7 @@
 // searches, adds, deletes, defragmentation, and a save that loads again with the same entries.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "fuzz/fuzzSupport.h"
 #include "orlBasics/orlException.h"
@@ -11,9 +12,12 @@ namespace {
 
 void exercise(knowledgeBase* kb) {
   for (const char* seek : {"Haus am See", "a", "STRASSE 12"}) {
-    orl::Owned<knowledgeBaseResultList, knowledgeBaseResultList_free> hits(knowledgeBase_find(kb, seek, 20));
-    orl::Owned<knowledgeBaseResultList, knowledgeBaseResultList_free> exact(
-        knowledgeBase_findByText(kb, seek, 20));
+    knowledgeBaseResultList hits = knowledgeBase_find(kb, seek, 20);
+    knowledgeBaseResultList exact = knowledgeBase_findByText(kb, seek, 20);
+    // The hits handed on in place must be the ones the copying search returns.
+    std::size_t handedOn = 0;
+    knowledgeBase_findEach(kb, seek, 20, [&](std::span<const knowledgeBaseHit> found) { handedOn = found.size(); });
+    if (handedOn != hits.size()) __builtin_trap();
   }
   try {
     knowledgeBase_addEntry(kb, "fuzz-key", "Ein neuer Eintrag", nullptr, 0.5);
@@ -22,13 +26,12 @@ void exercise(knowledgeBase* kb) {
   }
   knowledgeBase_deleteEntry(kb, "1", 0);
   knowledgeBase_defragment(kb);
-  orl::Owned<knowledgeBaseResultList, knowledgeBaseResultList_free> after(
-      knowledgeBase_find(kb, "Eintrag", 20));
-  int32_t entries = entryList_getMaxIndex(kb->entryList);
+  knowledgeBaseResultList after = knowledgeBase_find(kb, "Eintrag", 20);
+  int32_t entries = knowledgeBase_getIndexCount(kb);
   std::string saved = veskorfuzz::scratchFile("saved.kb");
   knowledgeBase_saveAs(kb, saved.c_str());
   orl::KnowledgeBasePtr again(knowledgeBase_createFromFile(saved.c_str()));
-  if (entryList_getMaxIndex(again->entryList) != entries) __builtin_trap();  // a save lost entries
+  if (knowledgeBase_getIndexCount(again.get()) != entries) __builtin_trap();  // a save lost entries
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "support/wordAssociatorFixture.h"
 #include "veskor/componentAPI.h"
 #include "veskor/veskorAPI.h"
+#include "veskor/veskorExt.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VESKOR_OOM_LEAK_CHECK 1
@@ -76,7 +77,7 @@ class OutOfMemory : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = new veskortest::TempDir;
     paths_ = new std::vector<std::pair<std::string, std::string>>;
-    for (const char* name : {"entries.kb", "new.kb", "backup.kb", "wa", "copy"})
+    for (const char* name : {"entries.kb", "new.kb", "backup.kb", "wa", "copy", "built"})
       paths_->emplace_back(name, file(name));
     ASSERT_EQ(veskorInit(), VESKOR_OK);
     ASSERT_EQ(veskorOpenConnection(&c_), VESKOR_OK);
@@ -222,7 +223,7 @@ class OutOfMemory : public ::testing::Test {
     std::string stray;
     for (const auto& entry : fs::directory_iterator(dir_->path())) {
       std::string name = entry.path().filename().string();
-      if (name.find(".tmp") != std::string::npos) stray += "left behind: " + name + "\n";
+      if (name.find(".veskor-tmp.") != std::string::npos) stray += "left behind: " + name + "\n";
     }
     return stray;
   }
@@ -313,6 +314,16 @@ TEST_F(OutOfMemory, CreateKnowledgeBaseFiles) {
     };
     exhaust(("veskorCreateKBFile kind " + std::to_string(kind)).c_str(), s);
   }
+  Scenario withSettings;
+  withSettings.setUp = [] { restore(); };
+  withSettings.operation = [] {
+    return veskorCreateKBFileWithSettings(c_, path("new.kb"), 1, VESKOR_ENCODING_PHONETIC | 6,
+                                          VESKOR_ENTRY_TEXT_STORED | 2, 1);
+  };
+  withSettings.state = [] {
+    return exists("new.kb") ? "created: " + bytes("new.kb") + leftovers() : "none\n" + leftovers();
+  };
+  exhaust("veskorCreateKBFileWithSettings", withSettings);
   Scenario fn;
   fn.setUp = [] { restore(); };
   fn.operation = [] { return fnCreateKBFile(c_, path("new.kb"), 1, 0); };
@@ -407,6 +418,7 @@ TEST_F(OutOfMemory, DeleteAndDefragment) {
 TEST_F(OutOfMemory, Searches) {
   static veskorSearchHits* entries = nullptr;
   static veskorDocumentSearchHits* documents = nullptr;
+  static veskorTextSearchHits* texts = nullptr;
   static void* fnList = nullptr;
   static int fnCount = 0;
   static int fnStatus = 0;
@@ -417,6 +429,14 @@ TEST_F(OutOfMemory, Searches) {
       std::string shown = entries != nullptr     ? entryHits(entries)
                           : documents != nullptr ? documentHits(documents)
                                                  : "";
+      if (texts != nullptr) {
+        for (int i = 0; i < texts->numberHits; ++i) {
+          const veskorTextSearchHit& hit = texts->hits[i];
+          shown += std::string(hit.primaryKey) + " " + std::to_string(hit.confidence) + " " + hit.text + "\n";
+        }
+        veskorFreeTextSearchHits(c_, texts);
+        texts = nullptr;
+      }
       if (fnList != nullptr) {
         char key[VESKOR_FN_KEY_BUFFER_SIZE];
         double confidence = 0;
@@ -465,6 +485,10 @@ TEST_F(OutOfMemory, Searches) {
   exhaustSearch("veskorCompareDocument", {"dkb", "wkb"}, [] {
     documents = veskorCompareDocument(c_, "wkb", "dkb", 10, kCompared);
     return documents != nullptr ? 0 : veskortest::oom::kNullResult;
+  });
+  exhaustSearch("veskorFindEntryWithText", {"wkb"}, [] {
+    texts = veskorFindEntryWithText(c_, "wkb", "wkb", "wa", 10, 1, 0, "Honig Hamburg");
+    return texts != nullptr ? 0 : veskortest::oom::kNullResult;
   });
   exhaustSearch("fnSearch", {"akb", "wkb"}, [] {
     fnStatus = fnSearch(c_, "wkb", "akb", 10, 1, "Gartenweg Muenchen", &fnList, &fnCount);
@@ -527,6 +551,28 @@ TEST_F(OutOfMemory, WordAssociators) {
   closing.operation = [] { return veskorCloseWA(c_, "wa"); };
   closing.tearDown = opening.tearDown;
   exhaust("veskorCloseWA", closing);
+}
+
+// Building a word associator registers its words in the WKB: a failure leaves the WKB as it was
+// and no file of the new associator, a success all three files and the words.
+TEST_F(OutOfMemory, BuildWordAssociators) {
+  auto builtFiles = [] {
+    std::string shown;
+    for (const char* part : {"built", "built.v1.net", "built.v1.tab"}) {
+      shown += part + std::string(exists(part) ? " written\n" : " none\n");
+    }
+    return shown;
+  };
+  static const veskorWordPair kPairs[] = {{"Bienenstock", "Honigwabe", 2.0}, {"Honigwabe", "Imker", 1.0}};
+  Scenario pairs = overKBs({"wkb"}, [] { return veskorBuildWA(c_, path("built"), kPairs, 2, "wkb", 0, nullptr); });
+  pairs.state = [builtFiles] { return builtFiles() + kbStates({"wkb"}); };
+  exhaust("veskorBuildWA", pairs);
+
+  Scenario documents = overKBs({"dkb", "wkb"}, [] {
+    return veskorBuildWAFromDocuments(c_, path("built"), "dkb", "wkb", 1, 2, nullptr);
+  });
+  documents.state = [builtFiles] { return builtFiles() + kbStates({"dkb", "wkb"}); };
+  exhaust("veskorBuildWAFromDocuments", documents);
 }
 
 // ---- Connections, errors, the library's lifecycle ----------------------------------------------

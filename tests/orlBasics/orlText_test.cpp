@@ -33,20 +33,14 @@ TEST(OrlText, CharacterClassesAreTheClassicOnesWhateverTheLocale) {
   std::setlocale(LC_ALL, saved.c_str());
 }
 
-TEST(OrlText, TrimCollapseReplace) {
+TEST(OrlText, TrimmedCopy) {
   EXPECT_EQ(take(orlTrimmedCopy("  \t data.kb \r\n")), "data.kb");
   EXPECT_EQ(take(orlTrimmedCopy("   ")), "");
   EXPECT_EQ(take(orlTrimmedCopy("")), "");
   EXPECT_EQ(orlTrimmedCopy(nullptr), nullptr);
-  EXPECT_EQ(take(orlCollapseWhiteSpace("eins\t   zwei")), "eins zwei");
-  EXPECT_EQ(take(orlCollapseWhiteSpace("  a \n")), " a ");
-  EXPECT_EQ(take(orlReplaceFirst("a-b-c", "-", "+")), "a+b-c");
-  EXPECT_EQ(take(orlReplaceFirst("abc", "x", "y")), "abc");
-  EXPECT_EQ(take(orlReplaceFirst("Stra&szlig;e", "&szlig;", "sz")), "Strasze");
-  EXPECT_EQ(orlReplaceFirst("abc", nullptr, "y"), nullptr);
 }
 
-TEST(OrlText, NextWordAndNextWordOnLine) {
+TEST(OrlText, NextWord) {
   const char* text = "  eins zwei\n drei";
   const char* end = text;
   const char* start = orlNextWord(text, &end);
@@ -58,14 +52,6 @@ TEST(OrlText, NextWordAndNextWordOnLine) {
   EXPECT_EQ(std::string(start, end), "drei");
   EXPECT_EQ(orlNextWord(end, &end), nullptr);
   EXPECT_EQ(end, nullptr);
-
-  const char* line = "   \nwort";
-  end = line;
-  EXPECT_EQ(orlNextWordOnLine(line, &end), nullptr);
-  EXPECT_EQ(end, nullptr);
-  start = orlNextWordOnLine("a\nb", &end);
-  EXPECT_EQ(std::string(start, end), "a");
-  EXPECT_EQ(orlNextWordOnLine(end, &end), nullptr);
 
   const char* untouched = "x";
   EXPECT_EQ(orlNextWord(nullptr, &untouched), nullptr);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "orlBasics/orlException.h"
-#include "veskorKernel/knowledgeBase.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace veskortest {
 

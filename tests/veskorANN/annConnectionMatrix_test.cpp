@@ -68,7 +68,7 @@ TEST(AnnConnectionMatrix, RefusesInvalidArguments) {
     annConnectionMatrix_create(-1);
     FAIL();
   } catch (const orl::Exception& e) {
-    EXPECT_EQ(e.group(), 100);
+    EXPECT_EQ(e.group(), 15);
     EXPECT_EQ(e.code(), 1);
     EXPECT_EQ(e.message().rfind("pNumberRows < 0 annConnectionMatrix_create()\nin file \"veskorANN/", 0), 0u)
         << e.message();

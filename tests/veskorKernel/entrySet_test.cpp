@@ -60,18 +60,19 @@ TEST(EntrySet, DefragmentRenumbersAndDrops) {
   SetGuard g;
   entrySet_init(&g.set, 4);
   for (int32_t i : {2, 5, 9}) entrySet_appendIndex(&g.set, i);
-  orl::VectorPtr mapping(vector_create(sizeof(int32_t), 10, 1));
-  vector_resize(mapping.get(), 10);
-  for (int32_t i = 0; i < 10; ++i) orl::vectorAt<int32_t>(mapping.get(), i) = -1;
-  orl::vectorAt<int32_t>(mapping.get(), 2) = 1;
-  orl::vectorAt<int32_t>(mapping.get(), 9) = 6;
-  entrySet_defragment(&g.set, mapping.get());
+  std::vector<int32_t> mapping(10, -1);
+  mapping[2] = 1;
+  mapping[9] = 6;
+  EXPECT_RAISES(entrySet_defragment(&g.set, std::span(mapping).first(9)), 18, 1,
+                "pThis->indexMax >= pIndexMapping->numberElements in entrySet_defragment");
+  EXPECT_EQ(members(g.set), (std::vector<int32_t>{2, 5, 9}));  // a short mapping changes nothing
+  entrySet_defragment(&g.set, mapping);
   EXPECT_EQ(members(g.set), (std::vector<int32_t>{1, 6}));
   EXPECT_EQ(g.set.indexMax, 6);
 
-  orl::vectorAt<int32_t>(mapping.get(), 1) = -1;
-  orl::vectorAt<int32_t>(mapping.get(), 6) = -1;
-  entrySet_defragment(&g.set, mapping.get());
+  mapping[1] = -1;
+  mapping[6] = -1;
+  entrySet_defragment(&g.set, mapping);
   EXPECT_EQ(g.set.count, 0);
   EXPECT_EQ(g.set.indexMax, -1);
 }

@@ -13,7 +13,10 @@
 
 namespace {
 
-using kerneltest::featureList;
+// Views of the texts (which must outlive them), as the knowledge base hands features on.
+std::vector<std::string_view> views(const std::vector<std::string>& texts) {
+  return std::vector<std::string_view>(texts.begin(), texts.end());
+}
 
 struct FsHit {
   int32_t index;
@@ -25,30 +28,16 @@ std::ostream& operator<<(std::ostream& out, const FsHit& h) {
   return out << h.index << ":" << h.confidence;
 }
 
-std::vector<FsHit> fsHits(const featureSpaceResultList* list) {
+std::vector<FsHit> search(const featureSpace* space, const std::vector<std::string>& seek, int32_t k) {
+  std::vector<featureSpaceHit> found{{-7, -7.0}};  // whatever a reused vector held goes
+  featureSpace_findEntries(space, views(seek), k, found);
   std::vector<FsHit> out;
-  for (int32_t i = 0; i < featureSpaceResultList_getNumberElements(list); ++i) {
-    const auto& hit = orl::vectorAt<featureSpaceSearchHit>(list, i);
-    out.push_back({hit.indexOfHit, hit.confidence});
-  }
+  for (const featureSpaceHit& hit : found) out.push_back({hit.index, hit.confidence});
   return out;
 }
 
-std::vector<FsHit> search(const featureSpace* space, const std::vector<std::string>& seek, int32_t k) {
-  orl::StringListPtr list(featureList(seek));
-  orl::FeatureSpaceResultListPtr found(featureSpace_findEntries(space, list.get(), k));
-  return fsHits(found.get());
-}
-
 void add(featureSpace* space, const std::vector<std::string>& features, int32_t index) {
-  orl::StringListPtr list(featureList(features));
-  EXPECT_EQ(featureSpace_addEntry(space, list.get(), index), index);
-}
-
-orl::VectorPtr mappingOf(std::initializer_list<int32_t> values) {
-  orl::VectorPtr mapping(vector_create(sizeof(int32_t), 1, 1));
-  for (int32_t v : values) vector_appendElement(mapping.get(), &v);
-  return mapping;
+  EXPECT_EQ(featureSpace_addEntry(space, views(features), index), index);
 }
 
 TEST(FeatureSpace, HausAgainstMausIsOneHalf) {
@@ -95,9 +84,9 @@ TEST(FeatureSpace, DeletionAndDefragmentation) {
   add(space.get(), {"all", "p9"}, 9);  // deletion marks grow with the points
   featureSpace_deletePoint(space.get(), 9);
 
-  orl::VectorPtr mapping(mappingOf({0, 1, 2, 3, 4, -1, 5, 6, -1, -1}));
-  featureSpace_defragment(space.get(), mapping.get());
-  EXPECT_EQ(space->deletedFlags, nullptr);
+  std::vector<int32_t> mapping{0, 1, 2, 3, 4, -1, 5, 6, -1, -1};
+  featureSpace_defragment(space.get(), mapping);
+  EXPECT_TRUE(space->deletedFlags.empty());
   EXPECT_EQ(space->highestIndex, 6);
   EXPECT_EQ(search(space.get(), {"p6", "none"}, 5), (std::vector<FsHit>{{5, 0.5}}));
   EXPECT_EQ(featureSpace_findFeature(space.get(), "p5"), nullptr);  // its set became empty
@@ -106,8 +95,8 @@ TEST(FeatureSpace, DeletionAndDefragmentation) {
   add(space.get(), {"p5"}, 7);                                // a removed feature comes back fresh
   EXPECT_EQ(search(space.get(), {"p5"}, 5), (std::vector<FsHit>{{7, 1.0}}));
 
-  orl::VectorPtr shortMapping(mappingOf({0, 1}));
-  EXPECT_RAISES(featureSpace_defragment(space.get(), shortMapping.get()), 19, 1,
+  std::vector<int32_t> shortMapping{0, 1};
+  EXPECT_RAISES(featureSpace_defragment(space.get(), shortMapping), 19, 1,
                 "pIndexMappingFSPPoints zu kurz in featureSpace_defragment");
   EXPECT_EQ(search(space.get(), {"p6"}, 5), (std::vector<FsHit>{{5, 1.0}}));  // unchanged
 }
@@ -115,8 +104,8 @@ TEST(FeatureSpace, DeletionAndDefragmentation) {
 TEST(FeatureSpace, FailedAddLeavesNoTraceOfThePoint) {
   orl::FeatureSpacePtr space(featureSpace_create());
   add(space.get(), {"a", "b"}, 0);
-  orl::StringListPtr twice(featureList({"a", "new", "a"}));
-  EXPECT_RAISES(featureSpace_addEntry(space.get(), twice.get(), 1), 18, 2,
+  std::vector<std::string> twice{"a", "new", "a"};
+  EXPECT_RAISES(featureSpace_addEntry(space.get(), views(twice), 1), 18, 2,
                 "pIndexEntry <= pThis->indexMax in entrySet_appendIndex");
   EXPECT_EQ(featureSpace_findFeature(space.get(), "new"), nullptr);
   EXPECT_EQ(featureSpace_findFeature(space.get(), "a")->set.count, 1);
@@ -125,16 +114,16 @@ TEST(FeatureSpace, FailedAddLeavesNoTraceOfThePoint) {
   for (int32_t i = 2; i < 400; ++i) add(space.get(), {"a", "long"}, i);
   const featureRecord* longSet = featureSpace_findFeature(space.get(), "long");
   ASSERT_NE(longSet->members, nullptr);
-  orl::StringListPtr failing(featureList({"long", "long"}));
-  EXPECT_RAISES(featureSpace_addEntry(space.get(), failing.get(), 400), 18, 2,
+  std::vector<std::string> failing{"long", "long"};
+  EXPECT_RAISES(featureSpace_addEntry(space.get(), views(failing), 400), 18, 2,
                 "pIndexEntry <= pThis->indexMax in entrySet_appendIndex");
   EXPECT_FALSE(veskorKernel::featureMembers_contain(longSet, 400));
   EXPECT_TRUE(veskorKernel::featureMembers_contain(longSet, 399));
   EXPECT_EQ(longSet->set.count, 398);
   add(space.get(), {"b"}, 401);
 
-  orl::StringListPtr again(featureList({"a"}));
-  EXPECT_RAISES(featureSpace_addEntry(space.get(), again.get(), 1), 19, 1,
+  std::vector<std::string> again{"a"};
+  EXPECT_RAISES(featureSpace_addEntry(space.get(), views(again), 1), 19, 1,
                 "pIndexEntry <= pThis->highestIndex in featureSpace_addEntry");
   add(space.get(), {"a"}, 402);
   EXPECT_EQ(search(space.get(), {"a"}, 2), (std::vector<FsHit>{{0, 1.0}, {2, 1.0}}));
@@ -142,40 +131,17 @@ TEST(FeatureSpace, FailedAddLeavesNoTraceOfThePoint) {
 
 TEST(FeatureSpace, ArgumentChecks) {
   orl::FeatureSpacePtr space(featureSpace_create());
-  orl::StringListPtr empty(featureList({}));
-  EXPECT_RAISES(featureSpace_findEntries(space.get(), empty.get(), 1), 19, 4,
+  std::span<const std::string_view> empty;
+  std::vector<featureSpaceHit> hits;
+  EXPECT_RAISES(featureSpace_findEntries(space.get(), empty, 1, hits), 19, 4,
                 "Leerer Suchstring in featureSpace_findEntries");
-  EXPECT_RAISES(featureSpace_findEntries(space.get(), empty.get(), 0), 19, 1,
+  EXPECT_RAISES(featureSpace_findEntries(space.get(), empty, 0, hits), 19, 1,
                 "pThis == NULL || pFeatureIDs == NULL || pNumberResults <= 0 in featureSpace_findEntries");
   EXPECT_RAISES(featureSpace_deletePoint(nullptr, 0), 19, 1, "pThis == NULL in featureSpace_deletePoint");
-  EXPECT_RAISES(featureSpace_addEntry(space.get(), static_cast<const vector*>(nullptr), 0), 19, 1,
+  EXPECT_RAISES(featureSpace_addEntry(nullptr, empty, 0), 19, 1,
                 "pThis == NULL || pFeatureIDs == NULL in featureSpace_addEntry");
-  EXPECT_RAISES(featureSpace_defragment(space.get(), nullptr), 19, 1,
+  EXPECT_RAISES(featureSpace_defragment(nullptr, {}), 19, 1,
                 "pThis == NULL || pIndexMappingFSPPoints == NULL in featureSpace_defragment");
-}
-
-TEST(FeatureSpace, RankingPiecesOnDistanceVectors) {
-  orl::VectorPtr compressed(vector_create(sizeof(featureSpaceDistancePair), 4, 4));
-  for (featureSpaceDistancePair pair : {featureSpaceDistancePair{4, 2}, {7, 3}, {9, 3}}) {
-    vector_appendElement(compressed.get(), &pair);
-  }
-  EXPECT_EQ(getBestMatchingEntry(compressed.get())->index, 7);
-  orl::FeatureSpaceResultListPtr two(compileSearchResults(compressed.get(), 2, 3));
-  EXPECT_EQ(fsHits(two.get()), (std::vector<FsHit>{{7, 1.0}, {9, 1.0}}));
-  EXPECT_EQ(getBestMatchingEntry(compressed.get())->index, 4);  // the taken pairs count 0 now
-
-  entrySet set{-1, 0, 0, nullptr};
-  entrySet_init(&set, 4);
-  for (int32_t i : {1, 3}) entrySet_appendIndex(&set, i);
-  orl::VectorPtr distances(vector_create(sizeof(int32_t), 5, 1));
-  vector_resize(distances.get(), 5);
-  for (int32_t i = 0; i < 5; ++i) orl::vectorAt<int32_t>(distances.get(), i) = 0;
-  iterateEntrySet(&set, distances.get());
-  iterateEntrySet(&set, distances.get());
-  EXPECT_EQ(kerneltest::ints(distances.get()), (std::vector<int32_t>{0, 2, 0, 2, 0}));
-  orl::FeatureSpaceResultListPtr single(compileSearchResultsKBaseFindInfo(&set, nullptr, 1));
-  EXPECT_EQ(fsHits(single.get()), (std::vector<FsHit>{{1, 1.0}}));
-  entrySet_cleanUp(&set);
 }
 
 TEST(FeatureSpace, SavesAndLoadsTheSameSets) {
@@ -300,9 +266,7 @@ TEST(FeatureSpace, FastSearchMatchesTheReferenceRankingOnRandomData) {
         renumbered[next++] = points[old];
       }
     }
-    orl::VectorPtr map(vector_create(sizeof(int32_t), 1, 1024));
-    for (int32_t v : mapping) vector_appendElement(map.get(), &v);
-    featureSpace_defragment(space.get(), map.get());
+    featureSpace_defragment(space.get(), mapping);
     points.swap(renumbered);
     deleted.clear();
     index = next - 1;

@@ -8,7 +8,7 @@
 
 #include "orlBasics/orlException.h"
 #include "orlBasics/vector.h"
-#include "veskorKernel/knowledgeBase.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 
 namespace kerneltest {
 
@@ -38,31 +38,6 @@ Raised raised(F&& f) {
     EXPECT_EQ(r_.text, std::string(expectedText)) << #statement;            \
   } while (0)
 
-inline std::vector<std::string> strings(const vector* list) {
-  std::vector<std::string> out;
-  for (int32_t i = 0; i < list->numberElements; ++i) {
-    const char* s = orl::vectorAt<const char*>(list, i);
-    out.push_back(s != nullptr ? s : "<null>");
-  }
-  return out;
-}
-
-inline std::vector<int32_t> ints(const vector* list) {
-  std::vector<int32_t> out;
-  for (int32_t i = 0; i < list->numberElements; ++i) out.push_back(orl::vectorAt<int32_t>(list, i));
-  return out;
-}
-
-// A feature list (vector of owned char*) with copies of the texts.
-inline vector* featureList(const std::vector<std::string>& texts) {
-  vector* list = vector_create(sizeof(char*), 4, 4);
-  for (const std::string& text : texts) {
-    char* copy = orlStrdup(text.c_str());
-    vector_appendElement(list, &copy);
-  }
-  return list;
-}
-
 struct Hit {
   std::string key;
   double confidence;
@@ -73,23 +48,19 @@ inline std::ostream& operator<<(std::ostream& out, const Hit& h) {
   return out << h.key << ":" << h.confidence;
 }
 
-inline std::vector<Hit> hits(const knowledgeBaseResultList* list) {
+inline std::vector<Hit> hits(const knowledgeBaseResultList& list) {
   std::vector<Hit> out;
-  for (int32_t i = 0; i < knowledgeBaseResultList_getNumberElements(list); ++i) {
-    const knowledgeBaseSearchHit* h = knowledgeBaseResultList_getElement(list, i);
-    out.push_back({h->primaryKey != nullptr ? h->primaryKey : "<null>", h->confidence});
-  }
+  for (const knowledgeBaseSearchHit& h : list)
+    out.push_back({h.primaryKey ? h.primaryKey.get() : "<null>", h.confidence});
   return out;
 }
 
 inline std::vector<Hit> find(const knowledgeBase* kb, const char* seek, int32_t n) {
-  orl::KnowledgeBaseResultListPtr list(knowledgeBase_find(kb, seek, n));
-  return hits(list.get());
+  return hits(knowledgeBase_find(kb, seek, n));
 }
 
 inline std::vector<Hit> findByText(const knowledgeBase* kb, const char* seek, int32_t n) {
-  orl::KnowledgeBaseResultListPtr list(knowledgeBase_findByText(kb, seek, n));
-  return hits(list.get());
+  return hits(knowledgeBase_findByText(kb, seek, n));
 }
 
 // A syntactic feature block of the size knowledge bases use, filled with one byte.

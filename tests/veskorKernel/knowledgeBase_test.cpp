@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -68,12 +70,11 @@ TEST(KnowledgeBase, WordKnowledgeBaseFindsByWordsAndByText) {
   EXPECT_EQ(find(kb.get(), "Maus", 10), (std::vector<Hit>{}));
   EXPECT_EQ(findByText(kb.get(), "rotes haus", 1), (std::vector<Hit>{}));
 
-  orl::KnowledgeBaseResultListPtr exact(knowledgeBase_findByText(kb.get(), "HAUS", 1));
-  const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(exact.get(), 0);
-  EXPECT_STREQ(hit->text, "HAUS");
-  EXPECT_EQ(hit->numberFeaturesOfSeekString, 0);
-  EXPECT_EQ(hit->numberSyntacticFeatures, 82);
-  EXPECT_EQ(hit->syntacticFeatures, nullptr);
+  knowledgeBaseResultList exact = knowledgeBase_findByText(kb.get(), "HAUS", 1);
+  ASSERT_EQ(exact.size(), 1u);
+  EXPECT_STREQ(exact[0].text.get(), "HAUS");
+  EXPECT_EQ(exact[0].numberFeaturesOfSeekString, 0);
+  EXPECT_TRUE(exact[0].syntacticFeatures.empty());
 
   orl::KnowledgeBasePtr noTexts(knowledgeBase_create(1, 6, 2, 2));
   knowledgeBase_addEntry(noTexts.get(), "key", "Haus", nullptr, 0.0);
@@ -118,10 +119,11 @@ TEST(KnowledgeBase, MisspeltWordsFindTheirEntryFirst) {
   EXPECT_DOUBLE_EQ(haus[1].confidence, 0.75);
   EXPECT_EQ(haus[2].key, "Hausmeister");  // 9 of 12 as well: the lower index comes first
   EXPECT_DOUBLE_EQ(haus[2].confidence, 0.75);
-  orl::KnowledgeBaseResultListPtr full(knowledgeBase_find(kb.get(), "Haus", 1));
-  const knowledgeBaseSearchHit* hit = knowledgeBaseResultList_getElement(full.get(), 0);
-  EXPECT_EQ(hit->numberFeaturesOfSeekString, 12);
-  EXPECT_EQ(std::vector<unsigned char>(hit->syntacticFeatures, hit->syntacticFeatures + 82), block);
+  knowledgeBaseResultList full = knowledgeBase_find(kb.get(), "Haus", 1);
+  ASSERT_EQ(full.size(), 1u);
+  EXPECT_EQ(full[0].numberFeaturesOfSeekString, 12);
+  EXPECT_EQ(full[0].syntacticFeatures, block);
+  EXPECT_STREQ(full[0].text.get(), "_HAUS_");
 }
 
 TEST(KnowledgeBase, DeletingByKeyPrefixRemovesAllSentencesOfADocument) {
@@ -158,8 +160,7 @@ TEST(KnowledgeBase, FailedAddLeavesNoEntryBehind) {
                 "pIndexEntry <= pThis->highestIndex in featureSpace_addEntry");
   EXPECT_EQ(find(kb.get(), "Haus", 10), (std::vector<Hit>{{"first", 1.0}}));
   EXPECT_EQ(findByText(kb.get(), "haus", 10), (std::vector<Hit>{{"first", 1.0}}));
-  orl::VectorPtr byKey(entryList_findEntryByKey(kb->entryList, "second", 2));
-  EXPECT_EQ(byKey->numberElements, 0);
+  EXPECT_TRUE(entryList_findEntryByKey(kb->entryList, "second", 2).empty());
   EXPECT_EQ(kb->modificationFlags, knowledgeBase_defragmentationDue);
   kb->featureSpace->highestIndex = 1;
   knowledgeBase_addEntry(kb.get(), "third", "Haus", nullptr, 0.0);
@@ -204,6 +205,113 @@ TEST(KnowledgeBase, RollBackTakesOutWhatWasAddedSinceTheMark) {
   knowledgeBase_defragment(kb.get());
   EXPECT_EQ(find(kb.get(), "Haus Boot", 10), hausBoot);
   knowledgeBase_rollBack(nullptr, mark);  // ignored
+}
+
+// The hits of knowledgeBase_findEach, with their keys checked to be the stored ones (not copies).
+std::vector<Hit> findEach(const knowledgeBase* kb, const char* seek, int32_t n) {
+  std::vector<Hit> out;
+  int calls = 0;
+  knowledgeBase_findEach(kb, seek, n, [&](std::span<const knowledgeBaseHit> hits) {
+    ++calls;
+    for (const knowledgeBaseHit& hit : hits) {
+      const entry* stored = entryList_getEntry(kb->entryList, hit.index);
+      EXPECT_EQ(hit.primaryKey, stored->primaryKey);
+      out.push_back({hit.primaryKey != nullptr ? hit.primaryKey : "<null>", hit.confidence});
+    }
+  });
+  EXPECT_EQ(calls, 1);
+  return out;
+}
+
+TEST(KnowledgeBase, FindEachHandsOnWhatFindCopies) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 1, 1));
+  for (const char* word : {"Haus", "Maus", "Rathaus", "Hausmeister", "Laus", "Baum"}) {
+    knowledgeBase_addEntry(kb.get(), word, word, nullptr, 0.0);
+  }
+  knowledgeBase_addEntry(kb.get(), nullptr, "Hauser", nullptr, 0.0);  // an entry without key
+  knowledgeBase_deleteEntry(kb.get(), "Laus", 2);
+  for (const char* seek : {"Haus", "haus", "Maus", "Baum", "xyz", "Hauser"}) {
+    for (int32_t n : {1, 3, 10}) EXPECT_EQ(findEach(kb.get(), seek, n), find(kb.get(), seek, n)) << seek << n;
+  }
+  EXPECT_EQ(findEach(kb.get(), "xyz", 10), (std::vector<Hit>{}));  // called with no hits as well
+  EXPECT_EQ(findEach(kb.get(), "Hauser", 1), (std::vector<Hit>{{"<null>", 1.0}}));
+
+  // A callback may search again: each search has scratch of its own.
+  std::vector<Hit> outer, inner;
+  knowledgeBase_findEach(kb.get(), "Haus", 10, [&](std::span<const knowledgeBaseHit> hits) {
+    inner = findEach(kb.get(), "Baum", 10);
+    for (const knowledgeBaseHit& hit : hits)
+      outer.push_back({hit.primaryKey ? hit.primaryKey : "<null>", hit.confidence});
+  });
+  EXPECT_EQ(outer, find(kb.get(), "Haus", 10));
+  EXPECT_EQ(inner, find(kb.get(), "Baum", 10));
+
+  // The same checks as knowledgeBase_find, and the callback never runs for a refused search.
+  bool called = false;
+  auto mark = [&](std::span<const knowledgeBaseHit>) { called = true; };
+  EXPECT_RAISES(knowledgeBase_findEach(kb.get(), "x", 0, mark), 20, 13,
+                "Ung\xFCltige Trefferzahl in knowledgeBase_find");
+  EXPECT_RAISES(knowledgeBase_findEach(nullptr, "x", 1, mark), 20, 1,
+                "pThis == NULL || pSeekString == NULL in knowledgeBase_find");
+  EXPECT_RAISES(knowledgeBase_findEach(kb.get(), " ", 1, mark), 20, 11,
+                "Ung\xFCltiger Eintragstext in knowledgeBase_preprocessText pText=\" \"");
+  EXPECT_FALSE(called);
+}
+
+TEST(KnowledgeBase, DocumentFrequencySettingsAndEntryCount) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 2, 2, 2));
+  knowledgeBase_addEntry(kb.get(), "d?1", "Das rote Haus", nullptr, 0.0);
+  knowledgeBase_addEntry(kb.get(), "d?2", "Ein Haus am See", nullptr, 0.0);
+  knowledgeBase_addEntry(kb.get(), "e?1", "Das Haus", nullptr, 0.0);
+  EXPECT_EQ(knowledgeBase_getIndexCount(kb.get()), 3);
+  EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "HAUS"), 3);
+  EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "DAS"), 2);
+  EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "Haus"), -1);  // stored upper-cased
+  EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "BURG"), -1);
+  // Deleted entries count until the defragmentation renumbers the sets.
+  knowledgeBase_deleteEntry(kb.get(), "d?", 1);
+  EXPECT_EQ(knowledgeBase_getIndexCount(kb.get()), 3);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(kb.get()), 1);
+  EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "HAUS"), 3);
+  knowledgeBase_defragment(kb.get());
+  EXPECT_EQ(knowledgeBase_getIndexCount(kb.get()), 1);
+  EXPECT_EQ(knowledgeBase_getNumberEntries(kb.get()), 1);
+  EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "HAUS"), 1);
+  EXPECT_EQ(knowledgeBase_getDocumentFrequency(kb.get(), "ROTE"), -1);
+  EXPECT_RAISES(knowledgeBase_getDocumentFrequency(nullptr, "x"), 20, 1,
+                "pThis == NULL in knowledgeBase_getDocumentFrequency");
+  // Every feature once, with the entries that have it: what the document frequency counts.
+  knowledgeBase_addEntry(kb.get(), "f?1", "Haus Haus Burg", nullptr, 0.0);
+  knowledgeBase_deleteEntry(kb.get(), "e?1", 2);
+  std::map<std::string, std::vector<int32_t>> features;
+  knowledgeBase_forEachFeature(kb.get(), [&](const char* feature, std::span<const int32_t> entries) {
+    EXPECT_TRUE(features.emplace(feature, std::vector<int32_t>(entries.begin(), entries.end())).second)
+        << feature;
+  });
+  EXPECT_EQ(features,
+            (std::map<std::string, std::vector<int32_t>>{{"BURG", {1}}, {"DAS", {0}}, {"HAUS", {0, 1}}}));
+  EXPECT_FALSE(knowledgeBase_isValidEntry(kb.get(), 0));  // deleted, still in the sets
+  EXPECT_TRUE(knowledgeBase_isValidEntry(kb.get(), 1));
+  EXPECT_FALSE(knowledgeBase_isValidEntry(kb.get(), 2));
+
+  knowledgeBaseSettings documents = knowledgeBase_getSettings(kb.get());
+  EXPECT_EQ(documents.language, 1);
+  EXPECT_EQ(documents.encoding, 2);
+  EXPECT_TRUE(documents.holdsSentences());
+  EXPECT_TRUE(documents.upperCases());
+  EXPECT_FALSE(documents.frames());
+  orl::KnowledgeBasePtr words(knowledgeBase_create(1, 6, 11, 1));
+  knowledgeBaseSettings wordSettings = knowledgeBase_getSettings(words.get());
+  EXPECT_FALSE(wordSettings.holdsSentences());
+  EXPECT_TRUE(wordSettings.frames());
+  EXPECT_TRUE(wordSettings.has(kbEntryInformation::featureBlockRequired));
+  EXPECT_FALSE(wordSettings.has(kbEntryInformation::valueInUnitRange));
+  EXPECT_FALSE(wordSettings.has(kbEncoding::phonemeCodes));
+  // A file's settings are taken as stored: feature type 3 counts as single entries, framing of
+  // words and upper-casing of other languages do not apply.
+  EXPECT_FALSE((knowledgeBaseSettings{1, 4, 2, 3}).holdsSentences());
+  EXPECT_FALSE((knowledgeBaseSettings{1, 4, 2, 2}).frames());
+  EXPECT_FALSE((knowledgeBaseSettings{2, 2, 2, 1}).upperCases());
 }
 
 TEST(KnowledgeBaseConcurrency, ReadersSearchingAtOnceGetWhatOneReaderGets) {

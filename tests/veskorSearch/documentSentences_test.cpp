@@ -1,5 +1,5 @@
 // Cutting documents held in memory into stored sentences, their keys and their word features.
-#include "veskorSearch/documentSentences.h"
+#include "veskorText/documentSentences.h"
 
 #include <gtest/gtest.h>
 
@@ -10,21 +10,20 @@
 #include <vector>
 
 #include "support/tempDir.h"
-#include "veskorSearch/abbreviationList.h"
+#include "veskorText/abbreviationList.h"
 #include "veskorSearch/sentenceKey.h"
-#include "veskorSearch/sentenceWord.h"
+#include "veskorText/sentenceWord.h"
 #include "veskorSearch/wordFeatures.h"
-#include "veskorSearch/wordPreparation.h"
+#include "veskorText/wordPreparation.h"
 
 namespace {
 
 // A stored sentence: its words, then its entry text, offset and length.
 using Cut = std::vector<std::string>;
 
-Cut cutOf(const vector* words, const std::string& text, std::size_t offset, std::size_t length) {
+Cut cutOf(const sentenceWords& words, const std::string& text, std::size_t offset, std::size_t length) {
   Cut c;
-  for (int32_t i = 0; i < vector_getNumberElements(words); ++i)
-    c.push_back(orl::vectorAt<sentenceWord>(words, i).word);
+  for (const sentenceWord& word : words) c.push_back(word.word);
   c.insert(c.end(), {"|" + text, std::to_string(offset), std::to_string(length)});
   return c;
 }
@@ -49,7 +48,7 @@ std::vector<Cut> cutThroughFile(const std::string& document, const std::string& 
   std::vector<Cut> cuts;
   long previousEnd = 0;
   while (file != nullptr && !std::feof(file)) {
-    orl::SentenceWordVectorPtr words(sentenceWordVector_create());
+    sentenceWords words;
     long end = previousEnd;
     int32_t endCharacter = 0;
     char token[501];
@@ -60,10 +59,10 @@ std::vector<Cut> cutThroughFile(const std::string& document, const std::string& 
       if (std::strchr("!:;?.", last) != nullptr) t.pop_back();
       if (last != '.' || !isAbbreviation(t.c_str(), list.get()))
         endCharacter = std::strchr("!:;?.", last) ? last : 0;
-      prepareWord(words.get(), list.get(), t, endCharacter);
+      prepareWord(words, list.get(), t, endCharacter);
     }
-    if (vector_getNumberElements(words.get()) == 0) continue;
-    cuts.push_back(cutOf(words.get(), buildSentenceText(words.get()), previousEnd, end - previousEnd));
+    if (words.empty()) continue;
+    cuts.push_back(cutOf(words, buildSentenceText(words), previousEnd, end - previousEnd));
     previousEnd = end;
   }
   if (file != nullptr) std::fclose(file);

@@ -14,6 +14,7 @@
 #include "orlBasics/orlException.h"
 #include "support/raises.h"
 #include "support/tempDir.h"
+#include "veskorKernel/knowledgeBaseRecord.h"
 #include "veskorSearch/wordFeatures.h"
 #include "veskorSearch/wordRegistration.h"
 

@@ -12,7 +12,7 @@
 #include "veskorSearch/candidateLists.h"
 #include "veskorSearch/compoundWords.h"
 #include "veskorSearch/kbase_findinfo.h"
-#include "veskorSearch/seekWords.h"
+#include "veskorText/seekWords.h"
 #include "veskorSearch/wordAssociations.h"
 
 namespace {
@@ -26,7 +26,7 @@ using Words = std::vector<std::string>;
 
 // A candidate as kind, searched text and score.
 struct Shown {
-  int32_t kind;
+  candidateKind kind;
   std::string text;
   float score;
   int32_t wordIndex;
@@ -40,7 +40,9 @@ std::vector<std::vector<Shown>> candidates(const Words& words, const knowledgeBa
   for (const candidateList& list : lists) {
     shown.emplace_back();
     for (const wordCandidate& c : list.candidates) {
-      std::string text = c.kind == wordCandidate_seekWord ? c.word : c.kind == 0 ? c.wkbHit->text : c.text;
+      std::string text = c.kind == candidateKind::seekWord      ? c.word
+                         : c.kind == candidateKind::similarWord ? c.wkbHit->text.get()
+                                                                : c.text;
       shown.back().push_back({c.kind, text, c.score, c.wordIndex});
     }
   }
@@ -67,14 +69,13 @@ std::vector<std::pair<std::string, float>> sentenceScores(const char* text, cons
 double corrected(double s, int k) { return s * (1 - 0.1 * std::sqrt(s) / k); }
 
 // A hit of a WKB search with the given text, confidence and feature vector.
-void appendHit(knowledgeBaseResultList* list, const std::string& text, double confidence, std::string features) {
-  knowledgeBaseSearchHit hit{};
-  hit.primaryKey = orlStrdup("k");
-  hit.text = orlStrdup(text.c_str());
-  hit.syntacticFeatures = static_cast<unsigned char*>(orlMemdup(features.data(), features.size()));
-  hit.numberSyntacticFeatures = static_cast<int32_t>(features.size());
+void appendHit(knowledgeBaseResultList& list, const std::string& text, double confidence,
+               std::string features) {
+  knowledgeBaseSearchHit& hit = list.emplace_back();
+  hit.primaryKey.reset(orlStrdup("k"));
+  hit.text.reset(orlStrdup(text.c_str()));
+  hit.syntacticFeatures.assign(features.begin(), features.end());
   hit.confidence = confidence;
-  knowledgeBaseResultList_appendElement(list, &hit);
 }
 
 std::string features(std::initializer_list<std::pair<int, char>> bytes, char fill = '2') {
@@ -184,7 +185,7 @@ TEST(CandidateLists, SimilarWordsFromTheWordKnowledgeBase) {
   auto lists = candidates({"Zebra"}, wkb.get(), nullptr, 0, 0);
   ASSERT_EQ(lists.size(), 1u);
   ASSERT_EQ(lists[0].size(), 1u);
-  EXPECT_EQ(lists[0][0].kind, wordCandidate_seekWord);
+  EXPECT_EQ(lists[0][0].kind, candidateKind::seekWord);
   EXPECT_EQ(lists[0][0].text, "Zebra");
   EXPECT_EQ(lists[0][0].score, 1.0f);
 
@@ -192,15 +193,15 @@ TEST(CandidateLists, SimilarWordsFromTheWordKnowledgeBase) {
   // of _HAUSES_).
   lists = candidates({"Hauses"}, wkb.get(), nullptr, 0, 0);
   ASSERT_EQ(lists[0].size(), 2u);
-  EXPECT_EQ(lists[0][0].kind, wordCandidate_seekWord);
-  EXPECT_EQ(lists[0][1].kind, wordCandidate_similarWord);
+  EXPECT_EQ(lists[0][0].kind, candidateKind::seekWord);
+  EXPECT_EQ(lists[0][1].kind, candidateKind::similarWord);
   EXPECT_EQ(lists[0][1].text, "_HAUS_");
   EXPECT_NEAR(lists[0][1].score, 10.0 / 18, 1e-6);
 
   // A perfect match leads; the word is not repeated.
   lists = candidates({"haus"}, wkb.get(), nullptr, 0, 0);
   ASSERT_EQ(lists[0].size(), 1u);
-  EXPECT_EQ(lists[0][0].kind, wordCandidate_similarWord);
+  EXPECT_EQ(lists[0][0].kind, candidateKind::similarWord);
   EXPECT_EQ(lists[0][0].score, 1.0f);
 }
 
@@ -245,10 +246,10 @@ TEST(CandidateLists, CompoundsSplitIntoWordsTheWordKnowledgeBaseKnows) {
   EXPECT_NEAR(lists[0][1].score, 9.0 / 21, 1e-6);
   EXPECT_EQ(lists[0][2].text, "_T\xDCR_");
   EXPECT_NEAR(lists[0][2].score, 6.0 / 21, 1e-6);
-  EXPECT_EQ(lists[0][3].kind, wordCandidate_compoundPart);
+  EXPECT_EQ(lists[0][3].kind, candidateKind::compoundPart);
   EXPECT_EQ(lists[0][3].text, "Haus");
   EXPECT_EQ(lists[0][3].score, 1.0f);
-  EXPECT_EQ(lists[0][4].kind, wordCandidate_compoundPart);
+  EXPECT_EQ(lists[0][4].kind, candidateKind::compoundPart);
   EXPECT_EQ(lists[0][4].text, "t\xFCr");
 
   // Without the word associator both options are off.
@@ -275,7 +276,7 @@ TEST(CandidateLists, AssociationsWidenTheSearch) {
 
   auto lists = candidates({"Auto"}, wkb.get(), wa.get(), 2, 0);
   ASSERT_EQ(lists[0].size(), 2u);
-  EXPECT_EQ(lists[0][1].kind, wordCandidate_associatedWord);
+  EXPECT_EQ(lists[0][1].kind, candidateKind::associatedWord);
   EXPECT_EQ(lists[0][1].text, "WAGEN");
   // Plain vectors fit with 0.8.
   EXPECT_NEAR(lists[0][1].score, 0.8, 1e-6);
@@ -315,7 +316,7 @@ TEST(CandidateLists, WordGroupsWaitForTheirCompletingWord) {
   ASSERT_EQ(lists.size(), 2u);
   EXPECT_EQ(lists[0].size(), 1u);
   ASSERT_EQ(lists[1].size(), 2u);
-  EXPECT_EQ(lists[1][1].kind, wordCandidate_associatedWord);
+  EXPECT_EQ(lists[1][1].kind, candidateKind::associatedWord);
   EXPECT_EQ(lists[1][1].text, "WAGEN");
   EXPECT_EQ(lists[1][1].wordIndex, 1);
   EXPECT_NEAR(lists[1][1].score, 0.8, 1e-6);
@@ -326,41 +327,41 @@ TEST(CandidateLists, WordGroupsWaitForTheirCompletingWord) {
 }
 
 TEST(CandidateSelection, FeatureBytesDecideAndWeakHitsStop) {
-  orl::KnowledgeBaseResultListPtr hits(knowledgeBaseResultList_create(8));
-  appendHit(hits.get(), "_HAUS_", 1.0, features({}));
-  appendHit(hits.get(), "_HAUSTUEREN_", 0.95, features({}));        // much longer: x 0.9
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{3, '3'}}, '0'));   // x 0.95
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{4, '3'}}, '0'));   // x 0.91
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{1, '3'}}, '0'));   // x 0.7
-  appendHit(hits.get(), "_HAUT_", 0.5, features({}, '0'));           // no class: left out
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{44, '3'}}, '0'));  // marks the word
-  appendHit(hits.get(), "_HAUT_", 0.5, features({{3, '3'}}, '0'));   // marked: no rule, s
-  std::vector<selectedHit> selected = selectCandidates(hits.get(), 4, 20);
+  knowledgeBaseResultList hits;
+  appendHit(hits, "_HAUS_", 1.0, features({}));
+  appendHit(hits, "_HAUSTUEREN_", 0.95, features({}));         // much longer: x 0.9
+  appendHit(hits, "_HAUT_", 0.5, features({{3, '3'}}, '0'));   // x 0.95
+  appendHit(hits, "_HAUT_", 0.5, features({{4, '3'}}, '0'));   // x 0.91
+  appendHit(hits, "_HAUT_", 0.5, features({{1, '3'}}, '0'));   // x 0.7
+  appendHit(hits, "_HAUT_", 0.5, features({}, '0'));           // no class: left out
+  appendHit(hits, "_HAUT_", 0.5, features({{44, '3'}}, '0'));  // marks the word
+  appendHit(hits, "_HAUT_", 0.5, features({{3, '3'}}, '0'));   // marked: no rule, s
+  std::vector<selectedHit> selected = selectCandidates(hits, 4, 20);
   std::vector<double> scores;
   for (const selectedHit& s : selected) scores.push_back(s.score);
   ASSERT_EQ(scores.size(), 7u);
   EXPECT_DOUBLE_EQ(scores[0], 1.0);
   EXPECT_DOUBLE_EQ(scores[1], 0.95 * 0.9);
-  EXPECT_DOUBLE_EQ(knowledgeBaseResultList_getElement(hits.get(), 1)->confidence, 0.95 * 0.9);
+  EXPECT_DOUBLE_EQ(hits[1].confidence, 0.95 * 0.9);
   EXPECT_DOUBLE_EQ(scores[2], 0.5 * 0.95);
   EXPECT_DOUBLE_EQ(scores[3], 0.5 * 0.91);
   EXPECT_DOUBLE_EQ(scores[4], 0.5 * 0.7);
   EXPECT_DOUBLE_EQ(scores[5], 0.5);
   EXPECT_DOUBLE_EQ(scores[6], 0.5);
   // At most M.
-  EXPECT_EQ(selectCandidates(hits.get(), 4, 2).size(), 2u);
+  EXPECT_EQ(selectCandidates(hits, 4, 2).size(), 2u);
 
   // A weak hit far down ends the selection after itself: for a word of 4 bytes hit 7 stops when
   // 1.45 < 1.5 (1 - s).
-  orl::KnowledgeBaseResultListPtr weak(knowledgeBaseResultList_create(10));
-  for (int i = 0; i < 7; ++i) appendHit(weak.get(), "_HAUS_", 0.9, features({}));
-  appendHit(weak.get(), "_HAUS_", 0.02, features({}));
-  appendHit(weak.get(), "_HAUS_", 0.9, features({}));
-  EXPECT_EQ(selectCandidates(weak.get(), 4, 20).size(), 8u);
+  knowledgeBaseResultList weak;
+  for (int i = 0; i < 7; ++i) appendHit(weak, "_HAUS_", 0.9, features({}));
+  appendHit(weak, "_HAUS_", 0.02, features({}));
+  appendHit(weak, "_HAUS_", 0.9, features({}));
+  EXPECT_EQ(selectCandidates(weak, 4, 20).size(), 8u);
   // Lexicon entries (byte 65 above 'Y') are always taken.
-  orl::KnowledgeBaseResultListPtr lexicon(knowledgeBaseResultList_create(1));
-  appendHit(lexicon.get(), "_HAUS_", 0.7, features({{65, 'Z'}}, '0'));
-  EXPECT_EQ(selectCandidates(lexicon.get(), 4, 20).size(), 1u);
+  knowledgeBaseResultList lexicon;
+  appendHit(lexicon, "_HAUS_", 0.7, features({{65, 'Z'}}, '0'));
+  EXPECT_EQ(selectCandidates(lexicon, 4, 20).size(), 1u);
 }
 
 TEST(CompoundWords, CompatibilityAndWordChecks) {
@@ -382,14 +383,14 @@ TEST(CompoundWords, CompatibilityAndWordChecks) {
   addWord(wkb.get(), "Haus");
   addWord(wkb.get(), "Lexikon", features({{65, 'Z'}}, '0'));
   addWord(wkb.get(), "Partikel", features({}, '0'));
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "Haus"), 0);
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "a"), 16);
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "Zebra"), 16);
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "Lexikon"), 16);
-  EXPECT_EQ(checkCandidateWord(wkb.get(), "Partikel"), -1);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "Haus"), candidateCheck::accepted);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "a"), candidateCheck::unjudged);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "Zebra"), candidateCheck::unjudged);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "Lexikon"), candidateCheck::unjudged);
+  EXPECT_EQ(checkCandidateWord(wkb.get(), "Partikel"), candidateCheck::refused);
   orl::KnowledgeBasePtr bare(knowledgeBase_create(1, 6, 3, 1));
   knowledgeBase_addEntry(bare.get(), "1", "Haus", nullptr, 0.0);
-  EXPECT_EQ(checkCandidateWord(bare.get(), "Haus"), -1);
+  EXPECT_EQ(checkCandidateWord(bare.get(), "Haus"), candidateCheck::refused);
 }
 
 TEST(CompoundWords, SplittingWithoutWordKnowledgeBaseOnlyComplains) {

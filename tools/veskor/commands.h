@@ -12,6 +12,8 @@ void addManageCommands(CLI::App& app,
                        const GlobalOptions& options);  // create, info, delete, delete-doc, defrag
 void addImportCommands(CLI::App& app, const GlobalOptions& options);  // add, import, add-doc, import-docs
 void addFindCommands(CLI::App& app, const GlobalOptions& options);    // find, find-doc, compare
+void addBuildWaCommand(CLI::App& app, const GlobalOptions& options);  // build-wa
 void addDemoCommand(CLI::App& app, const GlobalOptions& options);
+void addServeCommand(CLI::App& app, const GlobalOptions& options);  // serve
 
 }  // namespace veskorcli

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "buildWa.h"
 #include "commands.h"
 #include "engine.h"
 #include "failure.h"
@@ -39,6 +40,9 @@ const EntryExample entryExamples[] = {
 };
 
 const char* const documentQuery = "Schlauch flicken";
+// A word that no sample document contains, and the German thesaurus that links it to one they do.
+const char* const synonymQuery = "Drahtesel";
+const char* const thesaurusFile = "/usr/share/openthesaurus-de/openthesaurus.txt";
 
 // The installed tool finds the data next to itself; a build tree uses the source tree's copy.
 fs::path findSampleDirectory() {
@@ -103,6 +107,59 @@ class ScratchDirectory {
   bool remove_ = false;
 };
 
+void printDocumentsOrNone(const std::vector<DocumentHit>& hits, const SearchSettings& settings,
+                          const SearchReport& report, const TextCodec& codec) {
+  if (hits.empty()) {
+    std::printf("   (no documents found)\n");
+    return;
+  }
+  printDocumentHits(hits, settings, report, codec);
+}
+
+// Associations: a word knowledge base and a word associator made from a thesaurus let a search for
+// a word that no document contains find the documents that hold its synonyms.
+void showThesaurus(const Engine& engine, const OpenKb& documents, OpenKb& words, const SearchReport& report,
+                   const TextCodec& codec) {
+  std::printf(
+      "\nA word that no document contains, widened by the synonyms a thesaurus associates with it:\n");
+  std::error_code error;
+  if (!fs::is_regular_file(thesaurusFile, error)) {
+    std::printf(
+        "   (skipped: %s is missing; scripts/install-deps installs it with the Debian package\n"
+        "   openthesaurus-de-text)\n",
+        thesaurusFile);
+    return;
+  }
+  const SearchSettings top2{2, 0, 0, 0};
+  const SearchSettings associated{2, 1, 0, 0};
+  const std::string query = codec.toEngine(synonymQuery, TextOrigin{"demo query", 0});
+  std::printf("   $ veskor build-wa thesaurus.wa --thesaurus %s --wkb words.kb\n", thesaurusFile);
+  std::fflush(stdout);
+  WordPairs pairs;
+  std::ifstream in(thesaurusFile, std::ios::binary);
+  readThesaurus(in, thesaurusFile, codec, pairs, {});
+  const veskorWABuildInfo info =
+      buildWordAssociator(engine, "thesaurus.wa", pairs, thesaurusFile, &words, VESKOR_WA_LENIENT);
+  words.save();
+  std::printf(
+      "   %d words linked by %d pairs of synonyms; the %d words new to words.kb are registered there\n",
+      info.numberWords, info.numberLinks, info.numberRegisteredWords);
+
+  std::printf("\n   $ veskor find-doc documents.kb \"%s\" --wkb words.kb -n 2 --source docs\n", synonymQuery);
+  std::fflush(stdout);
+  printDocumentsOrNone(findDocuments(engine, documents.name(), words.name(), nullptr, top2, query), top2,
+                       report, codec);
+  std::printf(
+      "   $ veskor find-doc documents.kb \"%s\" --wkb words.kb --wa thesaurus.wa --associate -n 2 "
+      "--source docs\n",
+      synonymQuery);
+  std::fflush(stdout);
+  const OpenWa thesaurus(engine, "thesaurus.wa", "thesaurus");
+  printDocumentsOrNone(
+      findDocuments(engine, documents.name(), words.name(), thesaurus.name(), associated, query), associated,
+      report, codec);
+}
+
 void runDemo(const GlobalOptions& options, const std::string& dataOption, const std::string& keepOption) {
   const TextCodec codec(Encoding::utf8, false);  // the sample data is UTF-8
   const fs::path data = dataOption.empty() ? findSampleDirectory() : fs::absolute(dataOption);
@@ -137,12 +194,14 @@ void runDemo(const GlobalOptions& options, const std::string& dataOption, const 
     const OpenKb words(engine, "scratch-words.kb", "scratch-words");
     for (const EntryExample& example : entryExamples) {
       std::printf("\n%s\n   $ veskor find entries.kb \"%s\" -n 3\n", example.explanation, example.query);
-      const SearchHits hits = findEntries(engine, entries.name(), words.name(), nullptr, top3,
-                                          codec.toEngine(example.query, TextOrigin{"demo query", 0}));
-      for (int i = 0; i < hits->numberHits; ++i) {
-        const std::string key = codec.toOutput(hits->hits[i].primaryKey);
+      // A knowledge base of entries keeps no texts: the demo shows them from the imported file.
+      const std::vector<EntryHit> hits =
+          findEntries(engine, entries.name(), words.name(), nullptr, top3,
+                      codec.toEngine(example.query, TextOrigin{"demo query", 0}));
+      for (size_t i = 0; i < hits.size(); ++i) {
+        const std::string key = codec.toOutput(hits[i].key);
         const auto text = texts.find(key);
-        std::printf("   %3d  %.4f  %-8s %s\n", i + 1, hits->hits[i].confidence, key.c_str(),
+        std::printf("   %3zu  %.4f  %-8s %s\n", i + 1, hits[i].confidence, key.c_str(),
                     text == texts.end() ? "" : text->second.c_str());
       }
     }
@@ -170,8 +229,8 @@ void runDemo(const GlobalOptions& options, const std::string& dataOption, const 
   std::printf("\nA document search ranks documents and shows their matching sentences (score, byte span):\n");
   std::printf("   $ veskor find-doc documents.kb \"%s\" --wkb words.kb -n 2 --source docs\n", documentQuery);
   std::fflush(stdout);
-  printDocumentHits(*findDocuments(engine, documents.name(), words.name(), nullptr, top2,
-                                   codec.toEngine(documentQuery, TextOrigin{"demo query", 0})),
+  printDocumentHits(findDocuments(engine, documents.name(), words.name(), nullptr, top2,
+                                  codec.toEngine(documentQuery, TextOrigin{"demo query", 0})),
                     top2, report, codec);
 
   report.query = compareFile.string();
@@ -179,10 +238,13 @@ void runDemo(const GlobalOptions& options, const std::string& dataOption, const 
       "\nA whole text (a reader's question) compared with the documents finds the one it is about:\n");
   std::printf("   $ veskor compare documents.kb compare/entkalken.txt --wkb words.kb -n 2 --source docs\n");
   std::fflush(stdout);
-  printDocumentHits(*compareDocument(engine, documents.name(), words.name(), top2,
-                                     codec.toEngine(readFileBytes(compareFile.string()),
-                                                    TextOrigin{compareFile.string(), 1})),
+  printDocumentHits(compareDocument(engine, documents.name(), words.name(), top2,
+                                    codec.toEngine(readFileBytes(compareFile.string()),
+                                                   TextOrigin{compareFile.string(), 1})),
                     top2, report, codec);
+
+  report.query = synonymQuery;
+  showThesaurus(engine, documents, words, report, codec);
 }
 
 }  // namespace

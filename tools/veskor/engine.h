@@ -3,19 +3,39 @@
 #pragma once
 
 #include <veskor/veskorAPI.h>
+#include <veskor/veskorExt.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "failure.h"
 #include "text.h"
 
 namespace veskorcli {
+
+// An engine call that failed: its status and the latest error's message (without the prefix that
+// what() has), for callers that report the two apart.
+class EngineFailure : public Failure {
+ public:
+  EngineFailure(int exitCode, const std::string& description, int status, std::string message)
+      : Failure(exitCode, description), status_(status), message_(std::move(message)) {}
+  int status() const { return status_; }
+  const std::string& message() const { return message_; }
+
+ private:
+  int status_;
+  std::string message_;
+};
 
 class Engine {
  public:
   // verbose keeps the source location that the engine appends to its messages.
   Engine(const TextCodec& codec, bool verbose);
+  // A further connection to the engine that `initialised` set up, for another thread; it closes
+  // only its own connection.
+  struct AnotherConnection {};
+  Engine(const Engine& initialised, AnotherConnection);
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
@@ -26,19 +46,31 @@ class Engine {
   [[noreturn]] void fail(int status) const;
   // The latest error's message, ready for output ("engine status N: message").
   std::string describe(int status) const;
+  // The calling thread's latest error message alone, prepared as describe() prepares it.
+  std::string latestMessage() const;
 
  private:
   TextCodec codec_;
   bool verbose_;
+  bool initialised_ = true;  // this object initialised the engine and cleans it up
   int connection_ = -1;
 };
 
-// Exit code for an engine status: file trouble is 4 like the tool's own file errors, the rest 3.
+// Exit code for an engine status: file trouble (including reading a file that ends too early) is 4
+// like the tool's own file errors, the rest 3.
 int exitCodeForStatus(int status);
+
+// The name of a VESKOR_KB_KIND_* value: entries, documents, words or other.
+const char* kbKindName(int kind);
 
 // Engine kinds of knowledge base, as veskorCreateKBFile makes them.
 enum class KbKind { entries, documents, words };
-void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind);
+// What a new knowledge base keeps beyond its kind's settings.
+struct KbExtras {
+  bool storeTexts = false;  // keep each entry's prepared text, shown by the finds
+  bool phonetic = false;    // cut features from German phonetic codes
+};
+void createKbFile(const Engine& engine, const std::string& fileName, KbKind kind, KbExtras extras = {});
 
 class OpenKb {
  public:
@@ -49,6 +81,7 @@ class OpenKb {
 
   const char* name() const { return name_.c_str(); }
   void save();
+  veskorKBInfo info() const;
 
  private:
   const Engine& engine_;
@@ -91,7 +124,19 @@ struct DocumentHitsDeleter {
   int connection;
   void operator()(veskorDocumentSearchHits* hits) const { veskorFreeDocumentSearchHits(connection, hits); }
 };
+struct TextSearchHitsDeleter {
+  int connection;
+  void operator()(veskorTextSearchHits* hits) const { veskorFreeTextSearchHits(connection, hits); }
+};
+struct TextDocumentHitsDeleter {
+  int connection;
+  void operator()(veskorTextDocumentSearchHits* hits) const {
+    veskorFreeTextDocumentSearchHits(connection, hits);
+  }
+};
 using SearchHits = std::unique_ptr<veskorSearchHits, SearchHitsDeleter>;
 using DocumentHits = std::unique_ptr<veskorDocumentSearchHits, DocumentHitsDeleter>;
+using TextSearchHits = std::unique_ptr<veskorTextSearchHits, TextSearchHitsDeleter>;
+using TextDocumentHits = std::unique_ptr<veskorTextDocumentSearchHits, TextDocumentHitsDeleter>;
 
 }  // namespace veskorcli

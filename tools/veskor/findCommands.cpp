@@ -21,6 +21,7 @@ struct FindArguments {
   bool split = false;
   double minConfidence = 0;
   bool json = false;
+  bool keysOnly = false;
 };
 
 enum class FindKind { entries, documents, compare };
@@ -37,6 +38,7 @@ void run(const GlobalOptions& options, const FindArguments& args, FindKind kind)
   settings.associationMode = args.associate ? 1 : 0;
   settings.splitCompounds = args.split ? 1 : 0;
   settings.minConfidence = args.minConfidence;
+  settings.storedTexts = !args.keysOnly;
   const SearchReport report{args.kbFile, args.query, args.json, args.sourceDirectory};
 
   const Engine engine(codec, options.verbose);
@@ -55,16 +57,16 @@ void run(const GlobalOptions& options, const FindArguments& args, FindKind kind)
 
   switch (kind) {
     case FindKind::entries:
-      printEntryHits(*findEntries(engine, akb.name(), wkbName, waName, settings, latin1Query), settings,
+      printEntryHits(findEntries(engine, akb.name(), wkbName, waName, settings, latin1Query), settings,
                      report, codec);
       break;
     case FindKind::documents:
-      printDocumentHits(*findDocuments(engine, akb.name(), wkbName, waName, settings, latin1Query), settings,
+      printDocumentHits(findDocuments(engine, akb.name(), wkbName, waName, settings, latin1Query), settings,
                         report, codec);
       break;
     case FindKind::compare:
-      printDocumentHits(*compareDocument(engine, akb.name(), wkbName, settings, latin1Query), settings,
-                        report, codec);
+      printDocumentHits(compareDocument(engine, akb.name(), wkbName, settings, latin1Query), settings, report,
+                        codec);
       break;
   }
 }
@@ -88,9 +90,12 @@ void addCommon(CLI::App* cmd, FindArguments& args, FindKind kind) {
   }
   cmd->add_option("--min-confidence", args.minConfidence, "Leave out hits below this confidence");
   cmd->add_flag("--json", args.json, "Print JSON (always UTF-8)");
+  cmd->add_flag("--keys-only", args.keysOnly,
+                kind == FindKind::entries ? "Leave out the entries' stored texts"
+                                          : "Leave out the sentences' stored texts");
   if (kind != FindKind::entries) {
     cmd->add_option("--source", args.sourceDirectory,
-                    "Directory with the documents' files (KEY.txt): print the matching sentences");
+                    "Directory with the documents' files (KEY.txt): print the matching sentences as written");
   }
 }
 
@@ -102,7 +107,8 @@ void addFindCommands(CLI::App& app, const GlobalOptions& options) {
     const char* description;
     FindKind kind;
   } commands[] = {
-      {"find", "Find the entries most similar to a seek text (keys with confidences)", FindKind::entries},
+      {"find", "Find the entries most similar to a seek text (keys, confidences, stored texts)",
+       FindKind::entries},
       {"find-doc", "Find the documents whose sentences match a seek text", FindKind::documents},
       {"compare", "Find the documents most similar to a whole document", FindKind::compare},
   };

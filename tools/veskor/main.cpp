@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
   addManageCommands(app, options);
   addImportCommands(app, options);
   addFindCommands(app, options);
+  addBuildWaCommand(app, options);
   addDemoCommand(app, options);
+  addServeCommand(app, options);
 
   try {
     app.parse(argc, argv);

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "failure.h"
 #include "progress.h"
@@ -37,8 +38,58 @@ bool isBlank(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
-void printHitLine(int rank, double confidence, const std::string& key) {
-  std::printf("%3d  %.4f  %s\n", rank, confidence, key.c_str());
+// text in the output encoding; an empty one is left out.
+void printHitLine(int rank, double confidence, const std::string& key, const std::string& text) {
+  std::printf("%3d  %.4f  %s%s%s\n", rank, confidence, key.c_str(), text.empty() ? "" : "  ", text.c_str());
+}
+
+std::optional<std::string> textOf(const veskorSearchHit&) {
+  return std::nullopt;
+}
+std::optional<std::string> textOf(const veskorTextSearchHit& hit) {
+  return std::string(hit.text);
+}
+std::optional<std::string> textOf(const veskorSentenceSearchHit&) {
+  return std::nullopt;
+}
+std::optional<std::string> textOf(const veskorTextSentenceSearchHit& hit) {
+  return std::string(hit.text);
+}
+
+template <class List>
+std::vector<EntryHit> entryHits(const List& list) {
+  std::vector<EntryHit> hits;
+  for (int i = 0; i < list.numberHits; ++i) {
+    hits.push_back({list.hits[i].primaryKey, list.hits[i].confidence, textOf(list.hits[i])});
+  }
+  return hits;
+}
+
+template <class List>
+std::vector<DocumentHit> documentHits(const List& list) {
+  std::vector<DocumentHit> hits;
+  for (int i = 0; i < list.numberHits; ++i) {
+    const auto& hit = list.hits[i];
+    DocumentHit& document = hits.emplace_back();
+    document.key = hit.primaryKey != nullptr ? hit.primaryKey : "";
+    document.confidence = hit.confidence;
+    for (int s = 0; s < hit.numberSentenceHits; ++s) {
+      const auto& sentence = hit.sentenceHits[s];
+      document.sentences.push_back({sentence.offset, sentence.length, sentence.confidence, textOf(sentence)});
+    }
+  }
+  return hits;
+}
+
+// The list, or a Failure with the engine's latest error when the call gave none.
+template <class List>
+List checked(const Engine& engine, List list) {
+  if (!list) engine.fail(veskorGetLatestErrorCode(engine.connection()));
+  return list;
+}
+
+std::string jsonText(const std::string& text, const TextCodec& codec) {
+  return codec.encoding() == Encoding::utf8 ? text : latin1ToUtf8(text);
 }
 
 }  // namespace
@@ -134,54 +185,71 @@ ImportResult importDocuments(const Engine& engine, const OpenKb& akb, const Open
   return result;
 }
 
-SearchHits findEntries(const Engine& engine, const char* akb, const char* wkb, const char* wa,
-                       const SearchSettings& settings, const std::string& latin1Query) {
-  SearchHits hits(veskorFindEntry(engine.connection(), wkb, akb, wa, settings.maxHits,
-                                  settings.associationMode, settings.splitCompounds, latin1Query.c_str()),
-                  SearchHitsDeleter{engine.connection()});
-  if (!hits) engine.fail(veskorGetLatestErrorCode(engine.connection()));
-  return hits;
+std::vector<EntryHit> findEntries(const Engine& engine, const char* akb, const char* wkb, const char* wa,
+                                  const SearchSettings& settings, const std::string& latin1Query) {
+  const int c = engine.connection();
+  if (settings.storedTexts) {
+    return entryHits(*checked(
+        engine,
+        TextSearchHits(veskorFindEntryWithText(c, wkb, akb, wa, settings.maxHits, settings.associationMode,
+                                               settings.splitCompounds, latin1Query.c_str()),
+                       TextSearchHitsDeleter{c})));
+  }
+  return entryHits(
+      *checked(engine, SearchHits(veskorFindEntry(c, wkb, akb, wa, settings.maxHits, settings.associationMode,
+                                                  settings.splitCompounds, latin1Query.c_str()),
+                                  SearchHitsDeleter{c})));
 }
 
-DocumentHits findDocuments(const Engine& engine, const char* akb, const char* wkb, const char* wa,
-                           const SearchSettings& settings, const std::string& latin1Query) {
-  DocumentHits hits(
-      veskorFindDocument(engine.connection(), wkb, akb, wa, settings.maxHits, settings.associationMode,
-                         settings.splitCompounds, latin1Query.c_str()),
-      DocumentHitsDeleter{engine.connection()});
-  if (!hits) engine.fail(veskorGetLatestErrorCode(engine.connection()));
-  return hits;
+std::vector<DocumentHit> findDocuments(const Engine& engine, const char* akb, const char* wkb, const char* wa,
+                                       const SearchSettings& settings, const std::string& latin1Query) {
+  const int c = engine.connection();
+  if (settings.storedTexts) {
+    return documentHits(*checked(
+        engine, TextDocumentHits(
+                    veskorFindDocumentWithText(c, wkb, akb, wa, settings.maxHits, settings.associationMode,
+                                               settings.splitCompounds, latin1Query.c_str()),
+                    TextDocumentHitsDeleter{c})));
+  }
+  return documentHits(*checked(
+      engine, DocumentHits(veskorFindDocument(c, wkb, akb, wa, settings.maxHits, settings.associationMode,
+                                              settings.splitCompounds, latin1Query.c_str()),
+                           DocumentHitsDeleter{c})));
 }
 
-DocumentHits compareDocument(const Engine& engine, const char* akb, const char* wkb,
-                             const SearchSettings& settings, const std::string& latin1Text) {
-  DocumentHits hits(
-      veskorCompareDocument(engine.connection(), wkb, akb, settings.maxHits, latin1Text.c_str()),
-      DocumentHitsDeleter{engine.connection()});
-  if (!hits) engine.fail(veskorGetLatestErrorCode(engine.connection()));
-  return hits;
+std::vector<DocumentHit> compareDocument(const Engine& engine, const char* akb, const char* wkb,
+                                         const SearchSettings& settings, const std::string& latin1Text) {
+  const int c = engine.connection();
+  if (settings.storedTexts) {
+    return documentHits(*checked(
+        engine,
+        TextDocumentHits(veskorCompareDocumentWithText(c, wkb, akb, settings.maxHits, latin1Text.c_str()),
+                         TextDocumentHitsDeleter{c})));
+  }
+  return documentHits(
+      *checked(engine, DocumentHits(veskorCompareDocument(c, wkb, akb, settings.maxHits, latin1Text.c_str()),
+                                    DocumentHitsDeleter{c})));
 }
 
-void printEntryHits(const veskorSearchHits& hits, const SearchSettings& settings, const SearchReport& report,
-                    const TextCodec& codec) {
+void printEntryHits(const std::vector<EntryHit>& hits, const SearchSettings& settings,
+                    const SearchReport& report, const TextCodec& codec) {
   if (report.json) {
     nlohmann::json list = nlohmann::json::array();
-    for (int i = 0; i < hits.numberHits; ++i) {
-      if (hits.hits[i].confidence < settings.minConfidence) continue;
-      list.push_back(
-          {{"key", latin1ToUtf8(hits.hits[i].primaryKey)}, {"confidence", hits.hits[i].confidence}});
+    for (const EntryHit& hit : hits) {
+      if (hit.confidence < settings.minConfidence) continue;
+      nlohmann::json entry = {{"key", latin1ToUtf8(hit.key)}, {"confidence", hit.confidence}};
+      if (hit.text) entry["text"] = latin1ToUtf8(*hit.text);
+      list.push_back(entry);
     }
     const nlohmann::json out = {
-        {"knowledgeBase", report.knowledgeBase},
-        {"query", codec.encoding() == Encoding::utf8 ? report.query : latin1ToUtf8(report.query)},
-        {"hits", list}};
+        {"knowledgeBase", report.knowledgeBase}, {"query", jsonText(report.query, codec)}, {"hits", list}};
     std::printf("%s\n", out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     return;
   }
   int rank = 0;
-  for (int i = 0; i < hits.numberHits; ++i) {
-    if (hits.hits[i].confidence < settings.minConfidence) continue;
-    printHitLine(++rank, hits.hits[i].confidence, codec.toOutput(hits.hits[i].primaryKey));
+  for (const EntryHit& hit : hits) {
+    if (hit.confidence < settings.minConfidence) continue;
+    printHitLine(++rank, hit.confidence, codec.toOutput(hit.key), codec.toOutput(hit.text.value_or("")));
   }
   if (rank == 0) std::fprintf(stderr, "veskor: no hits\n");
 }
@@ -216,14 +284,13 @@ std::string findDocumentFile(const std::string& directory, const std::string& ke
   return std::min_element(candidates.begin(), candidates.end())->string();
 }
 
-void printDocumentHits(const veskorDocumentSearchHits& hits, const SearchSettings& settings,
+void printDocumentHits(const std::vector<DocumentHit>& hits, const SearchSettings& settings,
                        const SearchReport& report, const TextCodec& codec) {
   nlohmann::json list = nlohmann::json::array();
   int rank = 0;
-  for (int i = 0; i < hits.numberHits; ++i) {
-    const veskorDocumentSearchHit& hit = hits.hits[i];
+  for (const DocumentHit& hit : hits) {
     if (hit.confidence < settings.minConfidence) continue;
-    const std::string key = codec.toOutput(hit.primaryKey);
+    const std::string key = codec.toOutput(hit.key);
     std::string document;  // the text as the engine received it, when the source is known
     bool haveDocument = false;
     if (!report.sourceDirectory.empty()) {
@@ -238,32 +305,31 @@ void printDocumentHits(const veskorDocumentSearchHits& hits, const SearchSetting
     }
     ++rank;
     nlohmann::json sentences = nlohmann::json::array();
-    if (!report.json) printHitLine(rank, hit.confidence, key);
-    for (int s = 0; s < hit.numberSentenceHits; ++s) {
-      const veskorSentenceSearchHit& sentence = hit.sentenceHits[s];
-      const std::string text = haveDocument
-                                   ? codec.toOutput(sentenceText(document, sentence.offset, sentence.length))
-                                   : std::string();
+    if (!report.json) printHitLine(rank, hit.confidence, key, "");
+    for (const SentenceHit& sentence : hit.sentences) {
+      // The sentence as written when its document's file is at hand, else what the entry stores.
+      const std::optional<std::string> latin1 =
+          haveDocument ? sentenceText(document, sentence.offset, sentence.length) : sentence.text;
+      const std::string text = codec.toOutput(latin1.value_or(""));
       if (report.json) {
         nlohmann::json entry = {
             {"offset", sentence.offset}, {"length", sentence.length}, {"score", sentence.confidence}};
-        if (haveDocument) entry["text"] = codec.encoding() == Encoding::utf8 ? text : latin1ToUtf8(text);
+        if (latin1) entry["text"] = jsonText(text, codec);
         sentences.push_back(entry);
       } else {
         std::printf("            %7.3f  @%d+%d%s%s\n", sentence.confidence, sentence.offset, sentence.length,
-                    haveDocument ? "  " : "", text.c_str());
+                    haveDocument || !text.empty() ? "  " : "", text.c_str());
       }
     }
     if (report.json) {
       list.push_back(
-          {{"key", latin1ToUtf8(hit.primaryKey)}, {"confidence", hit.confidence}, {"sentences", sentences}});
+          {{"key", latin1ToUtf8(hit.key)}, {"confidence", hit.confidence}, {"sentences", sentences}});
     }
   }
   if (report.json) {
-    const nlohmann::json out = {
-        {"knowledgeBase", report.knowledgeBase},
-        {"query", codec.encoding() == Encoding::utf8 ? report.query : latin1ToUtf8(report.query)},
-        {"documents", list}};
+    const nlohmann::json out = {{"knowledgeBase", report.knowledgeBase},
+                                {"query", jsonText(report.query, codec)},
+                                {"documents", list}};
     std::printf("%s\n", out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
   } else if (rank == 0) {
     std::fprintf(stderr, "veskor: no documents found\n");

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,26 @@ struct SearchSettings {
   int associationMode = 0;
   int splitCompounds = 0;
   double minConfidence = 0;
+  bool storedTexts = false;  // ask for the matched entries' stored texts
+};
+
+// Hits as the tool prints them, texts in Latin-1. A text is absent when it was not asked for, and
+// empty when the knowledge base keeps none.
+struct EntryHit {
+  std::string key;
+  double confidence = 0;
+  std::optional<std::string> text;
+};
+struct SentenceHit {
+  int offset = 0;
+  int length = 0;
+  double confidence = 0;
+  std::optional<std::string> text;
+};
+struct DocumentHit {
+  std::string key;
+  double confidence = 0;
+  std::vector<SentenceHit> sentences;
 };
 
 // What a search prints: the knowledge base, the query as the user typed it, and the options.
@@ -47,16 +68,20 @@ struct SearchReport {
   std::string sourceDirectory;  // documents' files, for printing matching sentences; may be empty
 };
 
-SearchHits findEntries(const Engine& engine, const char* akb, const char* wkb, const char* wa,
-                       const SearchSettings& settings, const std::string& latin1Query);
-DocumentHits findDocuments(const Engine& engine, const char* akb, const char* wkb, const char* wa,
-                           const SearchSettings& settings, const std::string& latin1Query);
-DocumentHits compareDocument(const Engine& engine, const char* akb, const char* wkb,
-                             const SearchSettings& settings, const std::string& latin1Text);
+std::vector<EntryHit> findEntries(const Engine& engine, const char* akb, const char* wkb, const char* wa,
+                                  const SearchSettings& settings, const std::string& latin1Query);
+std::vector<DocumentHit> findDocuments(const Engine& engine, const char* akb, const char* wkb, const char* wa,
+                                       const SearchSettings& settings, const std::string& latin1Query);
+std::vector<DocumentHit> compareDocument(const Engine& engine, const char* akb, const char* wkb,
+                                         const SearchSettings& settings, const std::string& latin1Text);
 
-void printEntryHits(const veskorSearchHits& hits, const SearchSettings& settings, const SearchReport& report,
-                    const TextCodec& codec);
-void printDocumentHits(const veskorDocumentSearchHits& hits, const SearchSettings& settings,
+// Text output: rank, confidence, key and the stored text when there is one. JSON: the hits with
+// key, confidence and, when asked for, text.
+void printEntryHits(const std::vector<EntryHit>& hits, const SearchSettings& settings,
+                    const SearchReport& report, const TextCodec& codec);
+// Each document's sentences follow it: score, byte span and the sentence as written in the
+// document's file (with a source directory) or else its stored text.
+void printDocumentHits(const std::vector<DocumentHit>& hits, const SearchSettings& settings,
                        const SearchReport& report, const TextCodec& codec);
 
 // The text of a matching sentence: the bytes [offset, offset + length) of the document as the

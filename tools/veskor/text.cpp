@@ -46,9 +46,8 @@ std::string place(std::string_view text, size_t pos, const TextOrigin& origin) {
 
 }  // namespace
 
-std::string TextCodec::toEngine(std::string_view text, const TextOrigin& origin) const {
-  if (encoding_ == Encoding::latin1) return std::string(text);
-  std::string out;
+std::string utf8ToLatin1(std::string_view text, bool lossy, std::string& out, size_t& problemPos) {
+  out.clear();
   out.reserve(text.size());
   for (size_t pos = 0; pos < text.size();) {
     uint32_t codePoint = 0;
@@ -58,7 +57,8 @@ std::string TextCodec::toEngine(std::string_view text, const TextOrigin& origin)
       pos += length;
       continue;
     }
-    if (!lossy_) {
+    if (!lossy) {
+      problemPos = pos;
       char detail[96];
       if (length == 0) {
         std::snprintf(detail, sizeof detail, "malformed UTF-8 (byte 0x%02X)",
@@ -67,10 +67,21 @@ std::string TextCodec::toEngine(std::string_view text, const TextOrigin& origin)
         std::snprintf(detail, sizeof detail, "character U+%04X (%.*s) is outside Latin-1",
                       static_cast<unsigned>(codePoint), static_cast<int>(length), text.data() + pos);
       }
-      throw fileError(place(text, pos, origin) + ": " + detail + " (--lossy replaces it with '?')");
+      return detail;
     }
     out.push_back('?');
     pos += length == 0 ? 1 : length;
+  }
+  return {};
+}
+
+std::string TextCodec::toEngine(std::string_view text, const TextOrigin& origin) const {
+  if (encoding_ == Encoding::latin1) return std::string(text);
+  std::string out;
+  size_t pos = 0;
+  const std::string problem = utf8ToLatin1(text, lossy_, out, pos);
+  if (!problem.empty()) {
+    throw fileError(place(text, pos, origin) + ": " + problem + " (--lossy replaces it with '?')");
   }
   return out;
 }

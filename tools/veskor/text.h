@@ -35,6 +35,10 @@ class TextCodec {
 };
 
 std::string latin1ToUtf8(std::string_view latin1);
+// UTF-8 to Latin-1 into out. Without lossy it stops at the first character outside Latin-1 or
+// malformed sequence and returns what is wrong ("character U+20AC (€) is outside Latin-1"), with
+// its byte position in problemPos; with lossy such characters become '?'. "" when all went well.
+std::string utf8ToLatin1(std::string_view text, bool lossy, std::string& out, size_t& problemPos);
 bool isValidUtf8(std::string_view text);
 
 }  // namespace veskorcli
