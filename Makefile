@@ -73,9 +73,11 @@ check-threads:
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
 
-# Benchmarks: every program named *_bench in build/bin, then the Python package against C.
+# Benchmarks: every program named *_bench in build/bin, then the Python package against C, then
+# batch matching (veskor match, find_many, veskor.dask).
 .PHONY: bench
 bench: build
 	scripts/install-deps --bench
 	@set -e; for b in build/bin/*_bench; do echo "== $$b"; "$$b" $(BENCH_ARGS); done
 	@echo "== bench/python_bench.py"; /usr/bin/python3 bench/python_bench.py --build build
+	@echo "== bench/match_bench.py"; /usr/bin/python3 bench/match_bench.py --build build

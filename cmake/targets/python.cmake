@@ -13,6 +13,8 @@ if(NOT DEFINED Python_EXECUTABLE AND EXISTS /usr/bin/python3)
 endif()
 find_package(Python 3.9 REQUIRED COMPONENTS Interpreter Development.Module)
 find_package(pybind11 2.10 CONFIG REQUIRED)
+# Sharded knowledge bases: the manifest code it shares with the veskor tool reads JSON.
+find_package(nlohmann_json 3 CONFIG REQUIRED)
 
 set(veskor_python_build_dir ${CMAKE_BINARY_DIR}/python/veskor)
 
@@ -21,7 +23,7 @@ pybind11_add_module(veskor_python MODULE NO_EXTRAS ${veskor_python_sources})
 set_target_properties(veskor_python PROPERTIES OUTPUT_NAME _core LIBRARY_OUTPUT_DIRECTORY ${veskor_python_build_dir})
 target_compile_options(veskor_python PRIVATE ${VESKOR_WARNINGS})
 # veskoreng brings include/ and nothing of src/: the binding is a client of the public API.
-target_link_libraries(veskor_python PRIVATE veskoreng)
+target_link_libraries(veskor_python PRIVATE veskoreng nlohmann_json::nlohmann_json)
 
 # The package's Python files beside the module, copied again whenever one changes.
 file(GLOB veskor_python_files CONFIGURE_DEPENDS LIST_DIRECTORIES false

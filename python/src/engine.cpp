@@ -93,14 +93,18 @@ int connection() {
 void raiseEngineError(int connection, int status) {
   char* raw = withoutGil([connection] { return veskorGetLatestErrorMessage(connection); });
   std::unique_ptr<char, decltype(&std::free)> owned(raw, &std::free);
-  std::string_view text = raw != nullptr ? std::string_view(raw) : std::string_view();
+  raiseEngineMessage(status, raw != nullptr ? std::string_view(raw) : std::string_view());
+}
+
+void raiseEngineMessage(int status, std::string_view text) {
   // The engine appends where it raised: "\nin file \"<path>\" line <n>".
   std::string_view message = text, location;
   if (std::size_t at = text.find("\nin file \""); at != std::string_view::npos) {
     message = text.substr(0, at);
     location = text.substr(at + 1);
   }
-  if (message.empty()) message = "engine status " + std::to_string(status);
+  const std::string fallback = "engine status " + std::to_string(status);
+  if (message.empty()) message = fallback;
   py::object where = location.empty() ? py::object(py::none()) : py::object(latin1(location));
   raiseFromFactory("_engine_error", status, latin1(message), where);
 }

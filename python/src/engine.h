@@ -46,6 +46,9 @@ int connection();
 // Raises the package's exception for a failed engine call: the status and the calling thread's
 // latest error, its message and the engine's location suffix kept apart.
 [[noreturn]] void raiseEngineError(int connection, int status);
+// The same for a status and latest-error message taken in another thread (the engine keeps the
+// latest error per thread).
+[[noreturn]] void raiseEngineMessage(int status, std::string_view message);
 inline void check(int connection, int status) {
   if (status != 0) raiseEngineError(connection, status);
 }

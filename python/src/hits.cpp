@@ -10,7 +10,7 @@ namespace {
 PyStructSequence_Field gHitFields[] = {
     {"key", "the entry's primary key"},
     {"confidence", "similarity in (0, 1], higher is better"},
-    {"text", "the entry's stored text, or None where the engine does not give it"},
+    {"text", "the entry's stored text (prepared: upper-cased, \"_\" framing), or None where the knowledge base keeps none"},
     {nullptr, nullptr},
 };
 PyStructSequence_Desc gHitDesc = {
@@ -20,7 +20,7 @@ PyStructSequence_Field gSentenceFields[] = {
     {"offset", "where the sentence begins, in characters of the document as it was added"},
     {"length", "the sentence's length in characters"},
     {"score", "how well the sentence matched, 0 to 100"},
-    {"text", "the sentence's stored text, or None where the engine does not give it"},
+    {"text", "the sentence entry's stored text (its words, prepared), or None where the knowledge base keeps none"},
     {nullptr, nullptr},
 };
 PyStructSequence_Desc gSentenceDesc = {
@@ -74,16 +74,25 @@ class Record {
   PyObject* object_;
 };
 
-PyObject* sentences(const veskorDocumentSearchHit& document) {
+// A stored text as str; "" (the knowledge base keeps no texts) as None.
+void setText(Record& record, Py_ssize_t field, const char* text) {
+  if (text == nullptr || *text == '\0') {
+    record.setNone(field);
+  } else {
+    record.set(field, fromLatin1(text).release().ptr());
+  }
+}
+
+PyObject* sentences(const veskorTextDocumentSearchHit& document) {
   const int count = document.sentenceHits != nullptr ? document.numberSentenceHits : 0;
   py::tuple tuple(count);
   for (int i = 0; i < count; ++i) {
-    const veskorSentenceSearchHit& hit = document.sentenceHits[i];
+    const veskorTextSentenceSearchHit& hit = document.sentenceHits[i];
     Record sentence(gSentenceType);
     sentence.set(0, PyLong_FromLong(hit.offset));
     sentence.set(1, PyLong_FromLong(hit.length));
     sentence.set(2, PyFloat_FromDouble(hit.confidence));
-    sentence.setNone(3);
+    setText(sentence, 3, hit.text);
     PyTuple_SET_ITEM(tuple.ptr(), i, sentence.release());
   }
   return tuple.release().ptr();
@@ -102,24 +111,26 @@ void defineResultTypes(py::module_& module) {
   module.attr("DocumentHit") = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(gDocumentHitType));
 }
 
-py::list entryHits(const veskorSearchHits& hits) {
+py::object entryHit(const veskorTextSearchHit& found) {
+  Record hit(gHitType);
+  hit.set(0, fromLatin1(found.primaryKey).release().ptr());
+  hit.set(1, PyFloat_FromDouble(found.confidence));
+  setText(hit, 2, found.text);
+  return py::reinterpret_steal<py::object>(hit.release());
+}
+
+py::list entryHits(const veskorTextSearchHits& hits) {
   const int count = hits.hits != nullptr ? hits.numberHits : 0;
   py::list list(count);
-  for (int i = 0; i < count; ++i) {
-    Record hit(gHitType);
-    hit.set(0, fromLatin1(hits.hits[i].primaryKey).release().ptr());
-    hit.set(1, PyFloat_FromDouble(hits.hits[i].confidence));
-    hit.setNone(2);
-    PyList_SET_ITEM(list.ptr(), i, hit.release());
-  }
+  for (int i = 0; i < count; ++i) PyList_SET_ITEM(list.ptr(), i, entryHit(hits.hits[i]).release().ptr());
   return list;
 }
 
-py::list documentHits(const veskorDocumentSearchHits& hits) {
+py::list documentHits(const veskorTextDocumentSearchHits& hits) {
   const int count = hits.hits != nullptr ? hits.numberHits : 0;
   py::list list(count);
   for (int i = 0; i < count; ++i) {
-    const veskorDocumentSearchHit& document = hits.hits[i];
+    const veskorTextDocumentSearchHit& document = hits.hits[i];
     Record hit(gDocumentHitType);
     hit.set(0, fromLatin1(document.primaryKey).release().ptr());
     hit.set(1, PyFloat_FromDouble(document.confidence));

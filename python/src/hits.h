@@ -1,11 +1,12 @@
 // The records a search returns: Hit, DocumentHit and Sentence. They are named tuples of the C
 // library's kind (like os.stat_result): cheap to build from C++, unpackable, comparable, picklable.
-// Hit and Sentence carry a `text` attribute outside the tuple, None until the engine hands out the
-// stored texts, so that it can be filled without changing how the records unpack.
+// Hit and Sentence carry a `text` attribute outside the tuple (so the records unpack as before): the
+// entry's stored text, or None where the knowledge base keeps no texts.
 #pragma once
 
 #include <pybind11/pybind11.h>
 #include <veskor/veskorAPI.h>
+#include <veskor/veskorExt.h>
 
 namespace veskorpy {
 
@@ -13,7 +14,8 @@ namespace veskorpy {
 void defineResultTypes(pybind11::module_& module);
 
 // The engine's lists as Python lists, best first.
-pybind11::list entryHits(const veskorSearchHits& hits);
-pybind11::list documentHits(const veskorDocumentSearchHits& hits);
+pybind11::object entryHit(const veskorTextSearchHit& hit);
+pybind11::list entryHits(const veskorTextSearchHits& hits);
+pybind11::list documentHits(const veskorTextDocumentSearchHits& hits);
 
 }  // namespace veskorpy

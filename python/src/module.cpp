@@ -3,6 +3,9 @@
 #include <pybind11/pybind11.h>
 #include <veskor/veskorAPI.h>
 
+#include "../../tools/common/shardManifest.h"
+#include "../../tools/common/shardMerge.h"
+#include "batch.h"
 #include "engine.h"
 #include "hits.h"
 #include "objects.h"
@@ -39,6 +42,7 @@ void defineObjectClasses(py::module_& m) {
       .def("delete", &KnowledgeBase::deleteEntries)
       .def("delete_document", &KnowledgeBase::deleteDocument)
       .def("defragment", &KnowledgeBase::defragment)
+      .def("info", &KnowledgeBase::info)
       .def("find", &KnowledgeBase::find)
       .def("find_documents", &KnowledgeBase::findDocuments)
       .def("compare", &KnowledgeBase::compare);
@@ -54,7 +58,16 @@ PYBIND11_MODULE(_core, m) {
   m.attr("MAX_HITS") = VESKOR_MAX_NUMBER_RESULTS;
   defineResultTypes(m);
   defineObjectClasses(m);
-  m.def("create_kb_file", &createKnowledgeBaseFile, py::arg("path"), py::arg("kind"));
+  m.def("create_kb_file", &createKnowledgeBaseFile, py::arg("path"), py::arg("kind"), py::arg("store_texts") = false,
+        py::arg("phonetic") = false);
+  m.def("create_kb_file_with_settings", &createKnowledgeBaseFileWithSettings, py::arg("path"), py::arg("language"),
+        py::arg("encoding"), py::arg("entry_information"), py::arg("feature_type"));
+  m.def("find_many", &findMany);
+  m.def("merge_hits", &mergeHits, py::arg("lists"), py::arg("n"));
+  m.def("shard_file_name", &veskorshards::shardFileName, py::arg("shard"), py::arg("count"));
+  m.def("shard_start", &veskorshards::shardStart, py::arg("total"), py::arg("shards"), py::arg("shard"));
+  m.def("read_shard_manifest", &readShardManifest, py::arg("directory"));
+  m.def("write_shard_manifest", &writeShardManifest, py::arg("directory"), py::arg("manifest"));
   m.def("remove_kb_file", &removeKnowledgeBaseFile, py::arg("path"));
   m.def("close_all", &OpenObject::closeAll, "Closes every open object, saving those this process changed.");
   m.def("shutdown", &shutdownEngine, "Cleans the engine up if this package initialised it; returns its status.");

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 #include <veskor/veskorAPI.h>
+#include <veskor/veskorExt.h>
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 #include <tuple>
@@ -65,43 +67,17 @@ int unknownNameStatus(OpenObject::Kind kind) {
   return kind == OpenObject::Kind::knowledgeBase ? VESKOR_ERROR_KBNAME : VESKOR_ERROR_WANAME;
 }
 
-// n as the engine's int; a value beyond int becomes 0, which the engine refuses with its own status.
-int numberOfHits(py::handle n) {
-  if (!PyLong_Check(n.ptr())) throw py::type_error(std::string("n must be int, not ") + Py_TYPE(n.ptr())->tp_name);
-  int overflow = 0;
-  const long long value = PyLong_AsLongLongAndOverflow(n.ptr(), &overflow);
-  if (value == -1 && PyErr_Occurred()) throw py::error_already_set();
-  if (overflow != 0 || value < INT_MIN || value > INT_MAX) return 0;
-  return static_cast<int>(value);
-}
-
-// The registry name of an open object passed as an argument; null for None when optional.
-template <class T>
-const char* nameOf(py::handle object, const char* what, bool optional) {
-  if (optional && object.is_none()) return nullptr;
-  if (!py::isinstance<T>(object)) {
-    throw py::type_error(std::string(what) + " has the wrong type: " + Py_TYPE(object.ptr())->tp_name);
-  }
-  const T& target = object.cast<const T&>();
-  target.requireOpen();
-  return target.name().c_str();
-}
-
-struct SearchHitsFree {
-  int connection;
-  void operator()(veskorSearchHits* hits) const { veskorFreeSearchHits(connection, hits); }
-};
-struct DocumentHitsFree {
-  int connection;
-  void operator()(veskorDocumentSearchHits* hits) const { veskorFreeDocumentSearchHits(connection, hits); }
-};
-
-// Runs a find function without the GIL; null comes back with the thread's latest status.
-template <class List, class Find>
-std::pair<List*, int> runFind(int connection, Find&& find) {
+// Runs a find function without the GIL; null comes back with the thread's latest status. The
+// finds with texts name themselves in their messages, while this package has always reported the
+// classic functions' messages, which callers may match: on failure the classic call (same checks,
+// in the same order) is made too, and its failure becomes the thread's latest error.
+template <class List, class Find, class Classic>
+std::pair<List*, int> runFind(int connection, Find&& find, Classic&& classic) {
   return withoutGil([&] {
     List* list = find();
-    return std::pair<List*, int>(list, list != nullptr ? 0 : veskorGetLatestErrorCode(connection));
+    if (list != nullptr) return std::pair<List*, int>(list, 0);
+    classic();
+    return std::pair<List*, int>(nullptr, veskorGetLatestErrorCode(connection));
   });
 }
 
@@ -135,6 +111,22 @@ PendingEntry pendingEntry(py::handle pair, OnUnencodable onUnencodable) {
 }
 
 }  // namespace
+
+void classicFindEntry(int connection, const char* wkb, const char* akb, const char* wa, int maxHits,
+                      int associationMode, int splitCompounds, const char* seekText) {
+  veskorFreeSearchHits(connection, veskorFindEntry(connection, wkb, akb, wa, maxHits, associationMode,
+                                                   splitCompounds, seekText));
+}
+
+// n as the engine's int; a value beyond int becomes 0, which the engine refuses with its own status.
+int numberOfHits(py::handle n) {
+  if (!PyLong_Check(n.ptr())) throw py::type_error(std::string("n must be int, not ") + Py_TYPE(n.ptr())->tp_name);
+  int overflow = 0;
+  const long long value = PyLong_AsLongLongAndOverflow(n.ptr(), &overflow);
+  if (value == -1 && PyErr_Occurred()) throw py::error_already_set();
+  if (overflow != 0 || value < INT_MIN || value > INT_MAX) return 0;
+  return static_cast<int>(value);
+}
 
 // ---- OpenObject -------------------------------------------------------------------------------
 
@@ -290,20 +282,39 @@ void KnowledgeBase::addDocument(py::handle key, py::handle documentText, py::han
   noteChange();
 }
 
-void KnowledgeBase::deleteEntries(py::handle key) {
-  const int id = use();
+int KnowledgeBase::deleteEntries(py::handle key) {
   const EngineText engineKey = text(key, "key");
-  const int status = withoutGil([&] { return veskorDeleteEntry(id, name().c_str(), engineKey.c_str()); });
-  check(id, status);
-  noteChange();
+  return countedDelete([&](int id) { return veskorDeleteEntry(id, name().c_str(), engineKey.c_str()); });
 }
 
-void KnowledgeBase::deleteDocument(py::handle key) {
-  const int id = use();
+int KnowledgeBase::deleteDocument(py::handle key) {
   const EngineText engineKey = text(key, "key");
-  const int status = withoutGil([&] { return veskorDeleteDocument(id, name().c_str(), engineKey.c_str()); });
+  return countedDelete([&](int id) { return veskorDeleteDocument(id, name().c_str(), engineKey.c_str()); });
+}
+
+// The engine does not say how many entries a delete took: the entry counts before and after tell.
+template <class Delete>
+int KnowledgeBase::countedDelete(Delete&& deleteCall) {
+  const int id = use();
+  veskorKBInfo before{}, after{};
+  const int status = withoutGil([&] {
+    int result = veskorGetKBInfo(id, name().c_str(), &before);
+    if (result == VESKOR_OK) result = deleteCall(id);
+    if (result == VESKOR_OK) result = veskorGetKBInfo(id, name().c_str(), &after);
+    return result;
+  });
   check(id, status);
   noteChange();
+  return std::max(0, before.numberEntries - after.numberEntries);
+}
+
+py::tuple KnowledgeBase::info() const {
+  const int id = use();
+  veskorKBInfo info{};
+  const int status = withoutGil([&] { return veskorGetKBInfo(id, name().c_str(), &info); });
+  check(id, status);
+  return py::make_tuple(info.language, info.encoding, info.entryInformation, info.featureType, info.kind,
+                        info.numberEntries);
 }
 
 void KnowledgeBase::defragment() {
@@ -320,11 +331,15 @@ py::list KnowledgeBase::find(py::handle seekText, py::handle n, py::handle words
   const int hits = numberOfHits(n);
   const char* wkb = nameOf<KnowledgeBase>(words, "words", false);
   const char* wa = nameOf<WordAssociator>(associator, "associator", true);
-  const auto [list, status] = runFind<veskorSearchHits>(id, [&] {
-    return veskorFindEntry(id, wkb, name().c_str(), wa, hits, associationMode, splitCompounds, query.c_str());
-  });
+  const auto [list, status] = runFind<veskorTextSearchHits>(
+      id,
+      [&] {
+        return veskorFindEntryWithText(id, wkb, name().c_str(), wa, hits, associationMode, splitCompounds,
+                                       query.c_str());
+      },
+      [&] { classicFindEntry(id, wkb, name().c_str(), wa, hits, associationMode, splitCompounds, query.c_str()); });
   if (list == nullptr) raiseEngineError(id, status);
-  std::unique_ptr<veskorSearchHits, SearchHitsFree> owned(list, SearchHitsFree{id});
+  const TextSearchHits owned(list, TextSearchHitsFree{id});
   return entryHits(*list);
 }
 
@@ -335,11 +350,18 @@ py::list KnowledgeBase::findDocuments(py::handle seekText, py::handle n, py::han
   const int hits = numberOfHits(n);
   const char* wkb = nameOf<KnowledgeBase>(words, "words", false);
   const char* wa = nameOf<WordAssociator>(associator, "associator", true);
-  const auto [list, status] = runFind<veskorDocumentSearchHits>(id, [&] {
-    return veskorFindDocument(id, wkb, name().c_str(), wa, hits, associationMode, splitCompounds, query.c_str());
-  });
+  const auto [list, status] = runFind<veskorTextDocumentSearchHits>(
+      id,
+      [&] {
+        return veskorFindDocumentWithText(id, wkb, name().c_str(), wa, hits, associationMode, splitCompounds,
+                                          query.c_str());
+      },
+      [&] {
+        veskorFreeDocumentSearchHits(id, veskorFindDocument(id, wkb, name().c_str(), wa, hits, associationMode,
+                                                            splitCompounds, query.c_str()));
+      });
   if (list == nullptr) raiseEngineError(id, status);
-  std::unique_ptr<veskorDocumentSearchHits, DocumentHitsFree> owned(list, DocumentHitsFree{id});
+  const TextDocumentHits owned(list, TextDocumentHitsFree{id});
   return documentHits(*list);
 }
 
@@ -348,10 +370,13 @@ py::list KnowledgeBase::compare(py::handle documentText, py::handle n, py::handl
   const EngineText document = text(documentText, "text");
   const int hits = numberOfHits(n);
   const char* wkb = nameOf<KnowledgeBase>(words, "words", false);
-  const auto [list, status] = runFind<veskorDocumentSearchHits>(
-      id, [&] { return veskorCompareDocument(id, wkb, name().c_str(), hits, document.c_str()); });
+  const auto [list, status] = runFind<veskorTextDocumentSearchHits>(
+      id, [&] { return veskorCompareDocumentWithText(id, wkb, name().c_str(), hits, document.c_str()); },
+      [&] {
+        veskorFreeDocumentSearchHits(id, veskorCompareDocument(id, wkb, name().c_str(), hits, document.c_str()));
+      });
   if (list == nullptr) raiseEngineError(id, status);
-  std::unique_ptr<veskorDocumentSearchHits, DocumentHitsFree> owned(list, DocumentHitsFree{id});
+  const TextDocumentHits owned(list, TextDocumentHitsFree{id});
   return documentHits(*list);
 }
 
@@ -361,13 +386,39 @@ std::shared_ptr<WordAssociator> WordAssociator::open(py::handle path) {
   return openObject<WordAssociator>(path, Kind::wordAssociator, "wa", &veskorOpenWA, &veskorCloseWA);
 }
 
-void createKnowledgeBaseFile(py::handle path, int kind) {
+void createKnowledgeBaseFile(py::handle path, int kind, bool storeTexts, bool phonetic) {
   const std::string file = fileName(path, "path");
-  const int forDocuments = kind == 1 ? 1 : 0;
-  const int wordKind = kind == 2 ? 1 : 0;
   const int id = connection();
-  // Language 1: German, the only language the engine has.
-  const int status = withoutGil([&] { return veskorCreateKBFile(id, file.c_str(), 1, forDocuments, wordKind); });
+  if (!storeTexts && !phonetic) {
+    const int forDocuments = kind == 1 ? 1 : 0;
+    const int wordKind = kind == 2 ? 1 : 0;
+    // Language 1: German, the only language the engine has.
+    const int status = withoutGil([&] { return veskorCreateKBFile(id, file.c_str(), 1, forDocuments, wordKind); });
+    check(id, status);
+    return;
+  }
+  // The settings veskorCreateKBFile gives each kind, widened by the options.
+  int encoding = VESKOR_ENCODING_UPPER_CASE | VESKOR_ENCODING_FRAMED;
+  int entryInformation = VESKOR_ENTRY_KEY_REQUIRED;
+  int featureType = 1;
+  if (kind == 1) {
+    encoding = VESKOR_ENCODING_UPPER_CASE;
+    featureType = 2;
+  } else if (kind == 2) {
+    entryInformation |= VESKOR_ENTRY_TEXT_STORED | VESKOR_ENTRY_FEATURES_REQUIRED;
+  }
+  if (storeTexts) entryInformation |= VESKOR_ENTRY_TEXT_STORED;
+  if (phonetic) encoding |= VESKOR_ENCODING_PHONETIC;
+  createKnowledgeBaseFileWithSettings(path, 1, encoding, entryInformation, featureType);
+}
+
+void createKnowledgeBaseFileWithSettings(py::handle path, int language, int encoding, int entryInformation,
+                                         int featureType) {
+  const std::string file = fileName(path, "path");
+  const int id = connection();
+  const int status = withoutGil([&] {
+    return veskorCreateKBFileWithSettings(id, file.c_str(), language, encoding, entryInformation, featureType);
+  });
   check(id, status);
 }
 

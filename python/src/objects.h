@@ -9,6 +9,7 @@
 
 #include <pybind11/pybind11.h>
 #include <sys/types.h>
+#include <veskor/veskorExt.h>
 
 #include <atomic>
 #include <cstdint>
@@ -82,9 +83,12 @@ class KnowledgeBase : public OpenObject {
   // over entries the engine refuses as invalid (key or text empty or too long) instead.
   std::size_t addMany(pybind11::handle pairs, pybind11::handle words, bool skipInvalid);
   void addDocument(pybind11::handle key, pybind11::handle text, pybind11::handle words);
-  void deleteEntries(pybind11::handle key);
-  void deleteDocument(pybind11::handle key);
+  // Both return how many entries went.
+  int deleteEntries(pybind11::handle key);
+  int deleteDocument(pybind11::handle key);
   void defragment();
+  // (language, encoding, entry information, feature type, kind, entries): veskorGetKBInfo.
+  pybind11::tuple info() const;
 
   // words: a KnowledgeBase handle (required by the engine; the package supplies an empty one),
   // associator: a WordAssociator handle or None.
@@ -94,8 +98,12 @@ class KnowledgeBase : public OpenObject {
                                pybind11::handle associator, int associationMode, int splitCompounds);
   pybind11::list compare(pybind11::handle text, pybind11::handle n, pybind11::handle words);
 
- private:
+  // A text argument in the engine's form, under this knowledge base's errors setting.
   EngineText text(pybind11::handle value, const char* what) const { return {value, onUnencodable_, what}; }
+
+ private:
+  template <class Delete>
+  int countedDelete(Delete&& deleteCall);
 
   OnUnencodable onUnencodable_ = OnUnencodable::raise;
 };
@@ -107,8 +115,45 @@ class WordAssociator : public OpenObject {
   using OpenObject::OpenObject;
 };
 
-// Writes a new, empty knowledge-base file: kind 0 entries, 1 documents, 2 words.
-void createKnowledgeBaseFile(pybind11::handle path, int kind);
+// After veskorFindEntryWithText failed: the same search through veskorFindEntry, so that the
+// thread's latest error is the classic function's (its message names it), as this package has
+// always reported. Call without the GIL.
+void classicFindEntry(int connection, const char* wkb, const char* akb, const char* wa, int maxHits,
+                      int associationMode, int splitCompounds, const char* seekText);
+
+// n as the engine's int; a value beyond int becomes 0, which the engine refuses with its own status.
+int numberOfHits(pybind11::handle n);
+
+// The registry name of an open object passed as an argument; null for None when optional.
+template <class T>
+const char* nameOf(pybind11::handle object, const char* what, bool optional) {
+  if (optional && object.is_none()) return nullptr;
+  if (!pybind11::isinstance<T>(object)) {
+    throw pybind11::type_error(std::string(what) + " has the wrong type: " + Py_TYPE(object.ptr())->tp_name);
+  }
+  const T& target = object.cast<const T&>();
+  target.requireOpen();
+  return target.name().c_str();
+}
+
+// Writes a new, empty knowledge-base file: kind 0 entries, 1 documents, 2 words; storeTexts keeps
+// each entry's prepared text, phonetic cuts features from German phonetic codes.
+void createKnowledgeBaseFile(pybind11::handle path, int kind, bool storeTexts, bool phonetic);
+// The same with every setting given (those of veskorCreateKBFileWithSettings).
+void createKnowledgeBaseFileWithSettings(pybind11::handle path, int language, int encoding, int entryInformation,
+                                         int featureType);
+
+// Owners of the engine's hit lists.
+struct TextSearchHitsFree {
+  int connection;
+  void operator()(veskorTextSearchHits* hits) const { veskorFreeTextSearchHits(connection, hits); }
+};
+struct TextDocumentHitsFree {
+  int connection;
+  void operator()(veskorTextDocumentSearchHits* hits) const { veskorFreeTextDocumentSearchHits(connection, hits); }
+};
+using TextSearchHits = std::unique_ptr<veskorTextSearchHits, TextSearchHitsFree>;
+using TextDocumentHits = std::unique_ptr<veskorTextDocumentSearchHits, TextDocumentHitsFree>;
 // Deletes a knowledge-base file through the engine.
 void removeKnowledgeBaseFile(pybind11::handle path);
 

@@ -33,7 +33,8 @@ from ._errors import (
     OutOfMemoryError,
     TextError,
 )
-from ._objects import KnowledgeBase, PathArg, WordAssociator
+from ._objects import KnowledgeBase, PathArg, Settings, WordAssociator
+from ._sharded import ShardedKnowledgeBase, create_sharded, open_sharded
 
 __version__ = "0.1.0"
 
@@ -45,9 +46,13 @@ KINDS = ("entries", "documents", "words")
 # Not "open": a star import must not hide the built-in open().
 __all__ = [
     "create",
+    "create_sharded",
+    "open_sharded",
     "open_word_associator",
     "remove",
     "KnowledgeBase",
+    "ShardedKnowledgeBase",
+    "Settings",
     "WordAssociator",
     "Hit",
     "DocumentHit",
@@ -58,11 +63,23 @@ __all__ = [
 ]
 
 
-def create(path: PathArg, kind: str = "entries", *, overwrite: bool = False, errors: str = "strict") -> KnowledgeBase:
+def create(
+    path: PathArg,
+    kind: str = "entries",
+    *,
+    store_texts: bool = False,
+    phonetic: bool = False,
+    overwrite: bool = False,
+    errors: str = "strict",
+) -> KnowledgeBase:
     """Creates an empty knowledge-base file and opens it.
 
     kind: "entries" (short texts found by their character groups), "documents" (sentences of
     documents, found by words) or "words" (a word knowledge base for document searches).
+    store_texts: keep each entry's text, so that hits carry it (``Hit.text``, ``Sentence.text``),
+    in the form the search compares (upper-cased; "_" for blanks in knowledge bases of entries);
+    word knowledge bases always keep their words. phonetic: compare German phonetic codes, so that
+    names spelt as they sound are found.
     An existing file raises :class:`ExistingFileError` unless overwrite is true.
     errors: see :func:`open`.
     """
@@ -74,7 +91,7 @@ def create(path: PathArg, kind: str = "entries", *, overwrite: bool = False, err
         raise ValueError(f"errors must be 'strict' or 'replace', not {errors!r}")
     if not overwrite and _os.path.lexists(path):
         raise ExistingFileError(f"{_os.fsdecode(path)}: file exists (overwrite=True replaces it)", 4)
-    _core.create_kb_file(path, code)
+    _core.create_kb_file(path, code, bool(store_texts), bool(phonetic))
     return open(path, errors=errors)
 
 

@@ -5,7 +5,7 @@ from __future__ import annotations
 import os
 import threading
 import warnings
-from typing import Iterable, List, Optional, Tuple, Union
+from typing import Iterable, List, NamedTuple, Optional, Tuple, Union
 
 from . import _core
 from ._core import DocumentHit, Hit
@@ -13,7 +13,40 @@ from ._core import DocumentHit, Hit
 Text = Union[str, bytes]
 PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
-__all__ = ["KnowledgeBase", "WordAssociator"]
+__all__ = ["KnowledgeBase", "WordAssociator", "Settings"]
+
+_KIND_NAMES = {0: "other", 1: "entries", 2: "documents", 3: "words"}
+
+
+class Settings(NamedTuple):
+    """A knowledge base's settings, as its file keeps them.
+
+    kind: "entries", "documents", "words" (the kinds :func:`veskor.create` makes) or "other";
+    language: 1 for the German rules; encoding: flags (1 phonetic codes, 2 upper-casing, 4 "_"
+    framing); entry_information: flags (1 texts stored, 2 key required, 4 value required,
+    8 syntactic features required); feature_type: 1 character groups, 2 words.
+    """
+
+    kind: str
+    language: int
+    encoding: int
+    entry_information: int
+    feature_type: int
+
+    @property
+    def stores_texts(self) -> bool:
+        """Whether hits carry the entries' stored texts (``Hit.text``)."""
+        return bool(self.entry_information & 1)
+
+    @property
+    def phonetic(self) -> bool:
+        """Whether features are cut from German phonetic codes."""
+        return bool(self.encoding & 1)
+
+
+def _settings(info: tuple) -> Settings:
+    language, encoding, entry_information, feature_type, kind, _ = info
+    return Settings(_KIND_NAMES.get(kind, "other"), language, encoding, entry_information, feature_type)
 
 
 class _OpenObject:
@@ -81,6 +114,20 @@ class KnowledgeBase(_OpenObject):
 
     __slots__ = ()
 
+    def __len__(self) -> int:
+        """The entries a search can find (deleted ones no longer count); sentences in documents."""
+        return self._handle.info()[5]
+
+    @property
+    def settings(self) -> Settings:
+        """The knowledge base's kind and settings."""
+        return _settings(self._handle.info())
+
+    @property
+    def kind(self) -> str:
+        """"entries", "documents", "words" or "other" (see :class:`Settings`)."""
+        return self.settings.kind
+
     @property
     def errors(self) -> str:
         """What a character outside Latin-1 does: "strict" raises TextError, "replace" stores '?'."""
@@ -117,13 +164,17 @@ class KnowledgeBase(_OpenObject):
         """
         self._handle.add_document(key, text, _handle_or_none(words, "words"))
 
-    def delete(self, key: Text) -> None:
-        """Deletes the entry with this key and every entry whose key ends with it (12 also takes 112)."""
-        self._handle.delete(key)
+    def delete(self, key: Text) -> int:
+        """Deletes the entry with this key and every entry whose key ends with it (12 also takes 112).
 
-    def delete_document(self, key: Text) -> None:
-        """Deletes every sentence of the document added under this key."""
-        self._handle.delete_document(key)
+        Returns how many entries went (the entry count before less the count after: entries that
+        other threads add or delete in between are counted with them).
+        """
+        return self._handle.delete(key)
+
+    def delete_document(self, key: Text) -> int:
+        """Deletes every sentence of the document added under this key; returns how many went."""
+        return self._handle.delete_document(key)
 
     def defragment(self) -> None:
         """Compacts the knowledge base after deletions."""
@@ -141,7 +192,10 @@ class KnowledgeBase(_OpenObject):
     ) -> List[Hit]:
         """The (at most n, 1 to 500) entries most similar to text, best first, as Hit(key, confidence).
 
-        In a knowledge base of documents the entries are sentences, keyed
+        ``Hit.text`` is the entry's stored text in the form the search compares (upper-cased, "_"
+        for blanks in knowledge bases of entries), where the knowledge base keeps texts
+        (``settings.stores_texts``: word knowledge bases, and those created with store_texts=True);
+        otherwise None. In a knowledge base of documents the entries are sentences, keyed
         ``document?sentence?offset?length``. ``words`` supplies similar words to a document search
         (without it, every word is searched as it is); ``associator`` adds associated words
         (``associate`` defaults to whether an associator is given) and ``split`` splits compounds.
@@ -150,6 +204,26 @@ class KnowledgeBase(_OpenObject):
             return self._handle.find(text, n, _empty_words_handle or _open_empty_words(), None,
                                      1 if associate else 0, 1 if split else 0)
         return self._handle.find(text, n, *_search_objects(words, associator, associate), 1 if split else 0)
+
+    def find_many(
+        self,
+        texts: Iterable[Text],
+        n: int = 10,
+        *,
+        threads: Optional[int] = None,
+        words: Optional[KnowledgeBase] = None,
+        associator: Optional[WordAssociator] = None,
+        associate: Optional[bool] = None,
+        split: bool = False,
+    ) -> List[List[Hit]]:
+        """:meth:`find` for every text of an iterable: one list of hits per text, in order.
+
+        The texts are searched on ``threads`` threads (None: one per core) without the GIL for the
+        whole batch. When a text fails (a blank one, say), the first failing text in input order
+        raises, its note naming its position, and nothing is returned.
+        """
+        return _core.find_many((self._handle,), texts, n, *_search_objects(words, associator, associate),
+                               1 if split else 0, threads)
 
     def find_documents(
         self,
@@ -164,7 +238,8 @@ class KnowledgeBase(_OpenObject):
         """The (at most n) documents whose sentences best match text, best first.
 
         Each is DocumentHit(key, confidence, sentences) with its matching sentences as
-        Sentence(offset, length, score); the options are those of :meth:`find`.
+        Sentence(offset, length, score); ``Sentence.text`` is the sentence entry's stored text
+        where the knowledge base keeps texts, else None. The options are those of :meth:`find`.
         """
         return self._handle.find_documents(text, n, *_search_objects(words, associator, associate), 1 if split else 0)
 

@@ -14,6 +14,8 @@ void addImportCommands(CLI::App& app, const GlobalOptions& options);  // add, im
 void addFindCommands(CLI::App& app, const GlobalOptions& options);    // find, find-doc, compare
 void addBuildWaCommand(CLI::App& app, const GlobalOptions& options);  // build-wa
 void addDemoCommand(CLI::App& app, const GlobalOptions& options);
+void addMatchCommand(CLI::App& app, const GlobalOptions& options);   // match
+void addShardCommands(CLI::App& app, const GlobalOptions& options);  // shard build, shard info
 void addServeCommand(CLI::App& app, const GlobalOptions& options);  // serve
 
 }  // namespace veskorcli

@@ -6,6 +6,7 @@
 #include "engine.h"
 #include "failure.h"
 #include "operations.h"
+#include "searchTarget.h"
 
 namespace veskorcli {
 namespace {
@@ -42,11 +43,13 @@ void run(const GlobalOptions& options, const FindArguments& args, FindKind kind)
   const SearchReport report{args.kbFile, args.query, args.json, args.sourceDirectory};
 
   const Engine engine(codec, options.verbose);
-  const OpenKb akb(engine, args.kbFile, "akb");
+  const SearchTarget akb(engine, args.kbFile);
   std::optional<OpenKb> wkb;
   std::optional<ScratchWordKb> scratch;
   if (!args.wkbFile.empty()) {
     wkb.emplace(engine, args.wkbFile, "wkb");
+  } else if (!akb.wordsFile().empty()) {
+    wkb.emplace(engine, akb.wordsFile(), "wkb");
   } else {
     scratch.emplace(engine);
   }
@@ -57,22 +60,20 @@ void run(const GlobalOptions& options, const FindArguments& args, FindKind kind)
 
   switch (kind) {
     case FindKind::entries:
-      printEntryHits(findEntries(engine, akb.name(), wkbName, waName, settings, latin1Query), settings,
-                     report, codec);
+      printEntryHits(akb.findEntries(engine, wkbName, waName, settings, latin1Query), settings, report, codec);
       break;
     case FindKind::documents:
-      printDocumentHits(findDocuments(engine, akb.name(), wkbName, waName, settings, latin1Query), settings,
-                        report, codec);
+      printDocumentHits(akb.findDocuments(engine, wkbName, waName, settings, latin1Query), settings, report,
+                        codec);
       break;
     case FindKind::compare:
-      printDocumentHits(compareDocument(engine, akb.name(), wkbName, settings, latin1Query), settings, report,
-                        codec);
+      printDocumentHits(akb.compareDocument(engine, wkbName, settings, latin1Query), settings, report, codec);
       break;
   }
 }
 
 void addCommon(CLI::App* cmd, FindArguments& args, FindKind kind) {
-  cmd->add_option("KB", args.kbFile, "Knowledge-base file")->required();
+  cmd->add_option("KB", args.kbFile, "Knowledge-base file or sharded directory")->required();
   if (kind == FindKind::compare) {
     cmd->add_option("FILE", args.query, "Text file of the document to compare")->required();
   } else {
@@ -81,7 +82,8 @@ void addCommon(CLI::App* cmd, FindArguments& args, FindKind kind) {
   cmd->add_option("-n,--hits", args.maxHits, "Number of hits wanted")
       ->check(CLI::Range(1, 500))
       ->capture_default_str();
-  cmd->add_option("--wkb", args.wkbFile, "Word knowledge base for similar words (default: none)");
+  cmd->add_option("--wkb", args.wkbFile,
+                  "Word knowledge base for similar words (default: none, or a sharded directory's own)");
   if (kind != FindKind::compare) {
     cmd->add_option("--wa", args.waFile, "Word-associator file");
     cmd->add_flag("--associate", args.associate, "Add words the word associator associates (needs --wa)");

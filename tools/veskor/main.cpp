@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
   addFindCommands(app, options);
   addBuildWaCommand(app, options);
   addDemoCommand(app, options);
+  addMatchCommand(app, options);
+  addShardCommands(app, options);
   addServeCommand(app, options);
 
   try {

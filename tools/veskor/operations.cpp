@@ -15,25 +15,6 @@
 namespace veskorcli {
 namespace {
 
-// Statuses that concern one entry (its key or text) rather than the whole run.
-bool concernsOneEntry(int status) {
-  switch (status) {
-    case VESKOR_ERROR_FATAL:
-    case VESKOR_ERROR_NOT_INITIALIZED:
-    case VESKOR_ERROR_FILE:
-    case VESKOR_ERROR_FILENAME:
-    case VESKOR_ERROR_FILEFORMAT:
-    case VESKOR_ERROR_KBNAME:
-    case VESKOR_ERROR_IDENTIFIER:
-    case VESKOR_ERROR_FEATURE_TYPE:
-    case VESKOR_ERROR_WANAME:
-    case 101:  // out of memory
-      return false;
-    default:
-      return status < 90 || status > 100;
-  }
-}
-
 bool isBlank(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
@@ -94,6 +75,24 @@ std::string jsonText(const std::string& text, const TextCodec& codec) {
 
 }  // namespace
 
+bool concernsOneItem(int status) {
+  switch (status) {
+    case VESKOR_ERROR_FATAL:
+    case VESKOR_ERROR_NOT_INITIALIZED:
+    case VESKOR_ERROR_FILE:
+    case VESKOR_ERROR_FILENAME:
+    case VESKOR_ERROR_FILEFORMAT:
+    case VESKOR_ERROR_KBNAME:
+    case VESKOR_ERROR_IDENTIFIER:
+    case VESKOR_ERROR_FEATURE_TYPE:
+    case VESKOR_ERROR_WANAME:
+    case 101:  // out of memory
+      return false;
+    default:
+      return status < 90 || status > 100;
+  }
+}
+
 std::string readFileBytes(const std::string& fileName) {
   std::ifstream in(fileName, std::ios::binary);
   if (!in) throw fileError(fileName + ": cannot be opened");
@@ -106,63 +105,81 @@ std::string documentKeyFromPath(const std::string& fileName) {
   return std::filesystem::path(fileName).stem().string();
 }
 
+EntryLineReader::EntryLineReader(std::istream& in, std::string inputName, const TextCodec& codec, bool strict,
+                                 Progress* progress)
+    : in_(in), inputName_(std::move(inputName)), codec_(codec), strict_(strict), progress_(progress) {}
+
+void EntryLineReader::reject(int exitCode, const std::string& reason) {
+  const std::string message = inputName_ + ":" + std::to_string(lineNumber_) + ": " + reason;
+  if (strict_) throw Failure(exitCode, message);
+  ++skipped_;
+  if (progress_ == nullptr) return;  // a counting pass reports nothing
+  progress_->interrupt();
+  std::fprintf(stderr, "veskor: %s; line skipped\n", message.c_str());
+}
+
+bool EntryLineReader::next(std::string& key, std::string& text) {
+  std::string line;
+  while (std::getline(in_, line)) {
+    ++lineNumber_;
+    bytesRead_ += line.size() + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) continue;
+    const size_t tab = line.find('\t');
+    if (tab == std::string::npos) {
+      reject(exitFile, "no tab between key and text");
+      continue;
+    }
+    if (tab == 0) {
+      reject(exitFile, "empty key");
+      continue;
+    }
+    if (isBlank(std::string_view(line).substr(tab + 1))) {
+      reject(exitFile, "empty text");
+      continue;
+    }
+    try {
+      const TextOrigin origin{inputName_, lineNumber_};
+      key = codec_.toEngine(std::string_view(line).substr(0, tab), origin);
+      text = codec_.toEngine(std::string_view(line).substr(tab + 1), origin);
+    } catch (const Failure& failure) {
+      if (strict_) throw;
+      ++skipped_;
+      if (progress_ != nullptr) {
+        progress_->interrupt();
+        std::fprintf(stderr, "veskor: %s; line skipped\n", failure.what());
+      }
+      continue;
+    }
+    return true;
+  }
+  if (in_.bad()) throw fileError(inputName_ + ": read error");
+  return false;
+}
+
+bool EntryLineReader::added(const Engine& engine, int status) {
+  if (status == VESKOR_OK) return true;
+  if (!concernsOneItem(status)) engine.fail(status);
+  reject(exitEngine, engine.describe(status));
+  return false;
+}
+
 ImportResult importEntries(const Engine& engine, const OpenKb& akb, const OpenKb* wkb, std::istream& in,
                            const std::string& inputName, uint64_t totalBytes, const TextCodec& codec,
                            bool strict) {
   ImportResult result;
   Progress progress("entries", totalBytes);
-  uint64_t bytesRead = 0;
-  long lineNumber = 0;
-  std::string line;
-  const auto badLine = [&](int exitCode, const std::string& reason) {
-    const std::string message = inputName + ":" + std::to_string(lineNumber) + ": " + reason;
-    if (strict) throw Failure(exitCode, message);
-    progress.interrupt();
-    std::fprintf(stderr, "veskor: %s; line skipped\n", message.c_str());
-    ++result.skipped;
-  };
-  while (std::getline(in, line)) {
-    ++lineNumber;
-    bytesRead += line.size() + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    const size_t tab = line.find('\t');
-    if (tab == std::string::npos) {
-      badLine(exitFile, "no tab between key and text");
-      continue;
-    }
-    if (tab == 0) {
-      badLine(exitFile, "empty key");
-      continue;
-    }
-    if (isBlank(std::string_view(line).substr(tab + 1))) {
-      badLine(exitFile, "empty text");
-      continue;
-    }
-    std::string key, text;
-    try {
-      const TextOrigin origin{inputName, lineNumber};
-      key = codec.toEngine(std::string_view(line).substr(0, tab), origin);
-      text = codec.toEngine(std::string_view(line).substr(tab + 1), origin);
-    } catch (const Failure& failure) {
-      if (strict) throw;
-      progress.interrupt();
-      std::fprintf(stderr, "veskor: %s; line skipped\n", failure.what());
-      ++result.skipped;
-      continue;
-    }
+  EntryLineReader reader(in, inputName, codec, strict, &progress);
+  std::string key, text;
+  while (reader.next(key, text)) {
     const int status = veskorAddEntry(engine.connection(), wkb ? wkb->name() : nullptr, akb.name(),
                                       key.c_str(), text.c_str());
-    if (status != VESKOR_OK) {
-      if (!concernsOneEntry(status)) engine.fail(status);
-      badLine(exitEngine, engine.describe(status));
-      continue;
-    }
+    if (!reader.added(engine, status)) continue;
     ++result.added;
-    progress.update(result.added, bytesRead);
+    progress.update(result.added, reader.bytesRead());
   }
-  if (in.bad()) throw fileError(inputName + ": read error");
   progress.finish();
+  result.skipped = reader.skipped();
   result.seconds = progress.elapsedSeconds();
   return result;
 }

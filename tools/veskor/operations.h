@@ -16,6 +16,40 @@ std::string readFileBytes(const std::string& fileName);
 // A document's key: its file name without directory and extension.
 std::string documentKeyFromPath(const std::string& fileName);
 
+class Progress;
+
+// Statuses of an add or a search that concern the one entry or query (its key or text) rather
+// than the whole run, which may go on with the next.
+bool concernsOneItem(int status);
+
+// Reads key<TAB>text lines and converts key and text for the engine. A bad line (no tab, empty key
+// or text, a character the encoding cannot carry) is reported on standard error with its number
+// and reason and skipped, or, when strict, ends the run with a Failure. Without a progress display
+// nothing is reported (a pass that only counts).
+class EntryLineReader {
+ public:
+  EntryLineReader(std::istream& in, std::string inputName, const TextCodec& codec, bool strict, Progress* progress);
+  // The next entry line's key and text, in Latin-1; false at the end of the input.
+  bool next(std::string& key, std::string& text);
+  // After next(): whether the engine took the entry (status). A refusal that concerns the entry
+  // alone is reported like a bad line; any other ends the run.
+  bool added(const Engine& engine, int status);
+  uint64_t bytesRead() const { return bytesRead_; }
+  uint64_t skipped() const { return skipped_; }
+
+ private:
+  void reject(int exitCode, const std::string& reason);
+
+  std::istream& in_;
+  std::string inputName_;
+  TextCodec codec_;
+  bool strict_;
+  Progress* progress_;
+  long lineNumber_ = 0;
+  uint64_t bytesRead_ = 0;
+  uint64_t skipped_ = 0;
+};
+
 struct ImportResult {
   uint64_t added = 0;
   uint64_t skipped = 0;
