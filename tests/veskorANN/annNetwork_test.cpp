@@ -11,6 +11,7 @@
 
 #include "support/tempDir.h"
 #include "support/wordAssociatorFixture.h"
+#include "veskorANN/annNetworkSparse.h"
 
 namespace {
 
@@ -138,6 +139,12 @@ TEST(AnnNetworkUpdate, AnEmptyBoxIsDoneAtOnce) {
   ASSERT_EQ(annNetwork_computeLayer(network.get(), 1, &s.state), kAnnOk);
   EXPECT_EQ(s.newState[0].sc_act, 0.0f);
   EXPECT_EQ(s.newState[1].sc_act, 0.0f);
+  // The sparse update's index walks the same boxes when it is built.
+  for (int32_t layer = 0; layer < 2; ++layer) {
+    orl::AnnSparseIndexPtr index(annSparseIndex_create(network.get(), layer));
+    ASSERT_NE(index, nullptr);
+    EXPECT_TRUE(index->targets.empty());
+  }
 }
 
 TEST(AnnNetworkUpdate, StartsTheDecayPotentialAtActivityOneTenth) {
