@@ -153,8 +153,8 @@ void wordAssociator_saveAs(const wordAssociator* pThis, const char* pFileName) {
   // disk, no memory) leaves the old three as they were. Only dying between the renames can mix them.
   orl::StreamPtr header(writeHeaderFile(pThis, pFileName));
   orlStream* written = nullptr;
-  CHECK_NETWORK_STATUS(
-      annNetwork_writeTemporary(pThis->network.get(), pThis->nciDefinitions.get(), networkName.c_str(), &written));
+  CHECK_NETWORK_STATUS(annNetwork_writeTemporary(pThis->network.get(), pThis->nciDefinitions.get(),
+                                                 networkName.c_str(), &written));
   orl::StreamPtr network(written);
   orl::StreamPtr table(writeWordTable(pThis, tableName.c_str()));
   stream_commit(header.get());

@@ -16,7 +16,8 @@ void exercise(knowledgeBase* kb) {
     knowledgeBaseResultList exact = knowledgeBase_findByText(kb, seek, 20);
     // The hits handed on in place must be the ones the copying search returns.
     std::size_t handedOn = 0;
-    knowledgeBase_findEach(kb, seek, 20, [&](std::span<const knowledgeBaseHit> found) { handedOn = found.size(); });
+    knowledgeBase_findEach(kb, seek, 20,
+                           [&](std::span<const knowledgeBaseHit> found) { handedOn = found.size(); });
     if (handedOn != hits.size()) __builtin_trap();
   }
   try {

@@ -564,7 +564,8 @@ TEST_F(OutOfMemory, BuildWordAssociators) {
     return shown;
   };
   static const veskorWordPair kPairs[] = {{"Bienenstock", "Honigwabe", 2.0}, {"Honigwabe", "Imker", 1.0}};
-  Scenario pairs = overKBs({"wkb"}, [] { return veskorBuildWA(c_, path("built"), kPairs, 2, "wkb", 0, nullptr); });
+  Scenario pairs =
+      overKBs({"wkb"}, [] { return veskorBuildWA(c_, path("built"), kPairs, 2, "wkb", 0, nullptr); });
   pairs.state = [builtFiles] { return builtFiles() + kbStates({"wkb"}); };
   exhaust("veskorBuildWA", pairs);
 
