@@ -198,6 +198,37 @@ VESKOR_EXPORT int veskorBuildWAFromDocuments(int connectionID, const char* pWAFi
 
 /* ---- Document search with options ------------------------------------------------------------ */
 
+/* Rankings of documents. */
+#define VESKOR_RANKING_DOCUMENTED 0 /* the ranking of veskorFindDocument and veskorCompareDocument */
+/* Each seek word adds to a document's score by how well the document matches it, weighed by how
+ * few documents hold the matched word (a word of every document adds little), with further
+ * matching sentences adding less and less, and a document longer than the average having to match
+ * more often than a short one to score as high. A candidate's similarity to its seek word and its
+ * association weight are factors, as in the documented ranking. Sentences of a document are
+ * listed by falling confidence. What it needs of the knowledge base as a whole (document lengths
+ * and frequencies) is derived on the first such search after the knowledge base was opened or
+ * changed, and kept in memory until it changes again. */
+#define VESKOR_RANKING_LENGTH_AWARE 1
+
+/* How documents are searched and compared. A NULL options record means the default values. */
+typedef struct veskorDocumentSearchOptions {
+  int ranking; /* VESKOR_RANKING_*; default VESKOR_RANKING_DOCUMENTED */
+} veskorDocumentSearchOptions;
+
+/* veskorFindDocumentWithText and veskorCompareDocumentWithText with options: arguments, checks,
+ * statuses and latest error are theirs (messages name the function called), and pOptions is
+ * checked last: an unknown ranking gives VESKOR_ERROR_ARGUMENT_NOT_VALID. With
+ * VESKOR_RANKING_DOCUMENTED the hits, their order and confidences are exactly theirs. With
+ * VESKOR_RANKING_LENGTH_AWARE the same documents can be found, in another order and with other
+ * confidences (still in (0, 1]); sentence confidences are on the same scale as the documented
+ * ranking's. The list is given back with veskorFreeTextDocumentSearchHits. */
+VESKOR_EXPORT veskorTextDocumentSearchHits* veskorFindDocumentWithOptions(
+    int connectionID, const char* pWKBName, const char* pAKBName, const char* pWAName, int pMaxNumberHits,
+    int pAssociationMode, int pSplitCompounds, const char* pSeekString, const veskorDocumentSearchOptions* pOptions);
+VESKOR_EXPORT veskorTextDocumentSearchHits* veskorCompareDocumentWithOptions(
+    int connectionID, const char* pWKBName, const char* pAKBName, int pMaxNumberHits, const char* pTextOfDocument,
+    const veskorDocumentSearchOptions* pOptions);
+
 #ifdef __cplusplus
 }
 #endif

@@ -344,7 +344,7 @@ py::list KnowledgeBase::find(py::handle seekText, py::handle n, py::handle words
 }
 
 py::list KnowledgeBase::findDocuments(py::handle seekText, py::handle n, py::handle words,
-                                      py::handle associator, int associationMode, int splitCompounds) {
+                                      py::handle associator, int associationMode, int splitCompounds, int ranking) {
   const int id = use();
   const EngineText query = text(seekText, "text");
   const int hits = numberOfHits(n);
@@ -353,8 +353,9 @@ py::list KnowledgeBase::findDocuments(py::handle seekText, py::handle n, py::han
   const auto [list, status] = runFind<veskorTextDocumentSearchHits>(
       id,
       [&] {
-        return veskorFindDocumentWithText(id, wkb, name().c_str(), wa, hits, associationMode, splitCompounds,
-                                          query.c_str());
+        const veskorDocumentSearchOptions options{ranking};
+        return veskorFindDocumentWithOptions(id, wkb, name().c_str(), wa, hits, associationMode, splitCompounds,
+                                             query.c_str(), &options);
       },
       [&] {
         veskorFreeDocumentSearchHits(id, veskorFindDocument(id, wkb, name().c_str(), wa, hits, associationMode,
@@ -365,13 +366,17 @@ py::list KnowledgeBase::findDocuments(py::handle seekText, py::handle n, py::han
   return documentHits(*list);
 }
 
-py::list KnowledgeBase::compare(py::handle documentText, py::handle n, py::handle words) {
+py::list KnowledgeBase::compare(py::handle documentText, py::handle n, py::handle words, int ranking) {
   const int id = use();
   const EngineText document = text(documentText, "text");
   const int hits = numberOfHits(n);
   const char* wkb = nameOf<KnowledgeBase>(words, "words", false);
   const auto [list, status] = runFind<veskorTextDocumentSearchHits>(
-      id, [&] { return veskorCompareDocumentWithText(id, wkb, name().c_str(), hits, document.c_str()); },
+      id,
+      [&] {
+        const veskorDocumentSearchOptions options{ranking};
+        return veskorCompareDocumentWithOptions(id, wkb, name().c_str(), hits, document.c_str(), &options);
+      },
       [&] {
         veskorFreeDocumentSearchHits(id, veskorCompareDocument(id, wkb, name().c_str(), hits, document.c_str()));
       });

@@ -94,9 +94,10 @@ class KnowledgeBase : public OpenObject {
   // associator: a WordAssociator handle or None.
   pybind11::list find(pybind11::handle text, pybind11::handle n, pybind11::handle words,
                       pybind11::handle associator, int associationMode, int splitCompounds);
+  // ranking: a VESKOR_RANKING_* value.
   pybind11::list findDocuments(pybind11::handle text, pybind11::handle n, pybind11::handle words,
-                               pybind11::handle associator, int associationMode, int splitCompounds);
-  pybind11::list compare(pybind11::handle text, pybind11::handle n, pybind11::handle words);
+                               pybind11::handle associator, int associationMode, int splitCompounds, int ranking);
+  pybind11::list compare(pybind11::handle text, pybind11::handle n, pybind11::handle words, int ranking);
 
   // A text argument in the engine's form, under this knowledge base's errors setting.
   EngineText text(pybind11::handle value, const char* what) const { return {value, onUnencodable_, what}; }

@@ -103,6 +103,17 @@ class _OpenObject:
             raise
 
 
+
+_RANKINGS = {"documented": 0, "length-aware": 1}
+
+
+def _ranking(name: str) -> int:
+    """The engine's number for a ranking's name."""
+    try:
+        return _RANKINGS[name]
+    except (KeyError, TypeError):
+        raise ValueError(f"ranking must be 'documented' or 'length-aware', not {name!r}") from None
+
 class KnowledgeBase(_OpenObject):
     """A knowledge base open in the engine: entries, documents or words, kept in one file.
 
@@ -234,18 +245,23 @@ class KnowledgeBase(_OpenObject):
         associator: Optional[WordAssociator] = None,
         associate: Optional[bool] = None,
         split: bool = False,
+        ranking: str = "documented",
     ) -> List[DocumentHit]:
         """The (at most n) documents whose sentences best match text, best first.
 
         Each is DocumentHit(key, confidence, sentences) with its matching sentences as
         Sentence(offset, length, score); ``Sentence.text`` is the sentence entry's stored text
         where the knowledge base keeps texts, else None. The options are those of :meth:`find`.
+        ``ranking`` is "documented" (the default) or "length-aware": rare words weigh more and a
+        long document must match more often than a short one.
         """
-        return self._handle.find_documents(text, n, *_search_objects(words, associator, associate), 1 if split else 0)
+        return self._handle.find_documents(text, n, *_search_objects(words, associator, associate), 1 if split else 0,
+                                           _ranking(ranking))
 
-    def compare(self, text: Text, n: int = 10, *, words: Optional[KnowledgeBase] = None) -> List[DocumentHit]:
+    def compare(self, text: Text, n: int = 10, *, words: Optional[KnowledgeBase] = None,
+                ranking: str = "documented") -> List[DocumentHit]:
         """The (at most n) documents most similar to a whole text, best first, as in :meth:`find_documents`."""
-        return self._handle.compare(text, n, _words_handle(words))
+        return self._handle.compare(text, n, _words_handle(words), _ranking(ranking))
 
     def close(self, *, save: bool = True) -> None:
         """Closes the knowledge base, saving it first if it changed (unless save=False).

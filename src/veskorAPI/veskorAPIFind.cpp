@@ -176,26 +176,37 @@ std::optional<std::vector<findEntriesResult>> findEntries(veskorCall_t& call, co
   return kbase_findEntries(seekText, objects.akb, objects.wkb, objects.wa, mode, split, a.pMaxNumberHits);
 }
 
-// The same for veskorFindDocument and its text variant.
-std::vector<documentResult> findDocuments(veskorCall_t& call, const char* function, const seekArguments& a) {
+// The ranking the options ask for; checked after the other arguments, before any object is looked up.
+documentRanking rankingOf(const char* function, const veskorDocumentSearchOptions* options) {
+  if (options == nullptr || options->ranking == VESKOR_RANKING_DOCUMENTED) return documentRanking::documented;
+  if (options->ranking == VESKOR_RANKING_LENGTH_AWARE) return documentRanking::lengthAware;
+  ORL_RAISE(kVeskorAPIGroup, VESKOR_ERROR_ARGUMENT_NOT_VALID, "error: pOptions->ranking unknown in ", function,
+            "()");
+}
+
+// The same for veskorFindDocument and its variants.
+std::vector<documentResult> findDocuments(veskorCall_t& call, const char* function, const seekArguments& a,
+                                          const veskorDocumentSearchOptions* options = nullptr) {
   int32_t mode = normalisedAssociationMode(a.pAssociationMode);
   int32_t split = normalisedSplitFlag(a.pSplitCompounds);
   checkSearchArguments(call, function, a, mode);
+  documentRanking ranking = rankingOf(function, options);
   searchObjects objects = takeSharedAccess(call, a.pAKBName, a.pWKBName, mode != 0 ? a.pWAName : nullptr);
   const char* seekText = latin1SeekText(call, a.pSeekString);
   return kbase_seekFileSorted(seekText, objects.akb, objects.wkb, objects.wa, mode, split, a.pMaxNumberHits,
-                              false);
+                              false, ranking);
 }
 
-// The same for veskorCompareDocument and its text variant.
+// The same for veskorCompareDocument and its variants.
 std::vector<documentResult> compareDocument(veskorCall_t& call, const char* function, const char* pWKBName,
-                                            const char* pAKBName, int pMaxNumberHits,
-                                            const char* pTextOfDocument) {
+                                            const char* pAKBName, int pMaxNumberHits, const char* pTextOfDocument,
+                                            const veskorDocumentSearchOptions* options = nullptr) {
   checkCompareArguments(call, function, pWKBName, pAKBName, pMaxNumberHits, pTextOfDocument);
+  documentRanking ranking = rankingOf(function, options);
   // The WKB is named and held as in every search, though a comparison does not read it.
   searchObjects objects = takeSharedAccess(call, pAKBName, pWKBName, nullptr);
   const char* text = latin1SeekText(call, pTextOfDocument);
-  return kbase_seekFileSorted(text, objects.akb, objects.wkb, nullptr, 0, 0, pMaxNumberHits, true);
+  return kbase_seekFileSorted(text, objects.akb, objects.wkb, nullptr, 0, 0, pMaxNumberHits, true, ranking);
 }
 
 }  // namespace
@@ -273,6 +284,27 @@ extern "C" VESKOR_EXPORT veskorTextDocumentSearchHits* veskorCompareDocumentWith
         return textDocumentHitList(compareDocument(call, "veskorCompareDocumentWithText", pWKBName, pAKBName,
                                                    pMaxNumberHits, pTextOfDocument));
       });
+}
+
+extern "C" VESKOR_EXPORT veskorTextDocumentSearchHits* veskorFindDocumentWithOptions(
+    int connectionID, const char* pWKBName, const char* pAKBName, const char* pWAName, int pMaxNumberHits,
+    int pAssociationMode, int pSplitCompounds, const char* pSeekString, const veskorDocumentSearchOptions* pOptions) {
+  return veskorCall("veskorFindDocumentWithOptions", connectionID,
+                    [&](veskorCall_t& call) -> veskorTextDocumentSearchHits* {
+                      const seekArguments a{pWKBName,         pAKBName,        pWAName,    pMaxNumberHits,
+                                            pAssociationMode, pSplitCompounds, pSeekString};
+                      return textDocumentHitList(findDocuments(call, "veskorFindDocumentWithOptions", a, pOptions));
+                    });
+}
+
+extern "C" VESKOR_EXPORT veskorTextDocumentSearchHits* veskorCompareDocumentWithOptions(
+    int connectionID, const char* pWKBName, const char* pAKBName, int pMaxNumberHits, const char* pTextOfDocument,
+    const veskorDocumentSearchOptions* pOptions) {
+  return veskorCall("veskorCompareDocumentWithOptions", connectionID,
+                    [&](veskorCall_t& call) -> veskorTextDocumentSearchHits* {
+                      return textDocumentHitList(compareDocument(call, "veskorCompareDocumentWithOptions", pWKBName,
+                                                                 pAKBName, pMaxNumberHits, pTextOfDocument, pOptions));
+                    });
 }
 
 extern "C" VESKOR_EXPORT int veskorFreeTextSearchHits(int connectionID, veskorTextSearchHits* pHits) {

@@ -53,6 +53,8 @@ knowledgeBase* knowledgeBase_create(int32_t pLanguage, int32_t pEncoding, int32_
                       nullptr};
   kb->entryList = entryList_create(knowledgeBase_numberSyntacticFeatures);
   kb->featureSpace = featureSpace_create();
+  kb->generation = knowledgeBase_newGeneration();
+  kb->indexGeneration = kb->generation;
   return kb.release();
 }
 
@@ -70,6 +72,8 @@ void knowledgeBase_defragment(knowledgeBase* pThis) {
   std::vector<int32_t> mapping = entryList_defragment(pThis->entryList);
   featureSpace_defragment(pThis->featureSpace, mapping);
   pThis->modificationFlags &= ~knowledgeBase_defragmentationDue;
+  pThis->generation = knowledgeBase_newGeneration();
+  pThis->indexGeneration = pThis->generation;
 }
 
 void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const char* pText,
@@ -102,9 +106,11 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
     // the next defragmentation closes.
     entryList_deleteEntry(pThis->entryList, index);
     pThis->modificationFlags |= knowledgeBase_defragmentationDue;
+    pThis->generation = knowledgeBase_newGeneration();
     throw;
   }
   pThis->modificationFlags |= knowledgeBase_changed;
+  pThis->generation = knowledgeBase_newGeneration();
 }
 
 knowledgeBaseMark knowledgeBase_mark(const knowledgeBase* pThis) {
@@ -115,9 +121,15 @@ knowledgeBaseMark knowledgeBase_mark(const knowledgeBase* pThis) {
 
 void knowledgeBase_rollBack(knowledgeBase* pThis, const knowledgeBaseMark& pMark) noexcept {
   if (pThis == nullptr) return;
+  const bool added = entryList_getMaxIndex(pThis->entryList) + 1 > pMark.numberEntries;
   featureSpace_removePointsFrom(pThis->featureSpace, pMark.numberEntries, pMark.highestPoint);
   entryList_truncate(pThis->entryList, pMark.numberEntries);
   pThis->modificationFlags = pMark.modificationFlags;
+  if (added) {
+    // The indices taken back go to the next entries added: what was derived per index must go too.
+    pThis->generation = knowledgeBase_newGeneration();
+    pThis->indexGeneration = pThis->generation;
+  }
 }
 
 int32_t knowledgeBase_getNumberEntries(const knowledgeBase* pThis) {
@@ -137,12 +149,29 @@ void knowledgeBase_deleteEntry(knowledgeBase* pThis, const char* pPrimaryKey, in
     featureSpace_deletePoint(pThis->featureSpace, index);
     entryList_deleteEntry(pThis->entryList, index);
     pThis->modificationFlags |= knowledgeBase_changed | knowledgeBase_defragmentationDue;
+    pThis->generation = knowledgeBase_newGeneration();
   }
 }
 
 knowledgeBaseSettings knowledgeBase_getSettings(const knowledgeBase* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getSettings");
   return knowledgeBase_settingsOf(pThis);
+}
+
+uint64_t knowledgeBase_getGeneration(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getGeneration");
+  return pThis->generation;
+}
+
+uint64_t knowledgeBase_getIndexGeneration(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getIndexGeneration");
+  return pThis->indexGeneration;
+}
+
+const char* knowledgeBase_getPrimaryKey(const knowledgeBase* pThis, int32_t pIndex) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_getPrimaryKey");
+  if (!entryList_isValidEntry(pThis->entryList, pIndex)) return nullptr;
+  return entryList_getEntry(pThis->entryList, pIndex)->primaryKey;
 }
 
 int32_t knowledgeBase_getIndexCount(const knowledgeBase* pThis) {

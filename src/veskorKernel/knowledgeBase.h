@@ -100,6 +100,18 @@ knowledgeBaseSettings knowledgeBase_getSettings(const knowledgeBase* pThis);
 // Entry indices run from 0 to this number - 1: deleted entries keep theirs until the next
 // defragmentation.
 int32_t knowledgeBase_getIndexCount(const knowledgeBase* pThis);
+// A stamp of the knowledge base's content, unique in the process: a new one whenever an entry is
+// added or deleted and at defragmentation, so that what a search layer derives from the content
+// can be kept until the stamp changes.
+uint64_t knowledgeBase_getGeneration(const knowledgeBase* pThis);
+// A stamp of how entries are numbered, unique in the process: renewed when the knowledge base is
+// made or loaded and when a defragmentation renumbers the entries, not by adding (new entries take
+// new indices) nor by deleting (an index stays a hole). What is derived per entry index stays valid
+// for the indices it covers while this stamp stays.
+uint64_t knowledgeBase_getIndexGeneration(const knowledgeBase* pThis);
+// The key of the entry at the index; null for an entry without key and for an index that holds
+// no entry. Valid while the knowledge base is unchanged.
+const char* knowledgeBase_getPrimaryKey(const knowledgeBase* pThis, int32_t pIndex);
 
 // A hit as a search hands it on, without copying the entry.
 struct knowledgeBaseHit {

@@ -61,6 +61,8 @@ knowledgeBase* knowledgeBase_createFromFile(const char* pFileName) {
   kb->entryList = entryList_createFromStream(stream.get());
   kb->featureSpace = featureSpace_createFromStream(stream.get());
   checkSectionsAgree(kb.get());
+  kb->generation = knowledgeBase_newGeneration();
+  kb->indexGeneration = kb->generation;
   kb->fileName = orlStrdup(pFileName);
   if (!orlGetFileModificationTime(pFileName, &kb->lastSaveTime)) {
     ORL_RAISE(kGroup, 8, "Zustand der Datei ", pFileName, " kann nicht abgefragt werden in ",

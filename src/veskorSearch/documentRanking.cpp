@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
 #include "orlBasics/orlThreadLocal.h"
+#include "orlBasics/scopeGuard.h"
 
 namespace {
 
@@ -96,17 +98,60 @@ bool parseSegment(const char* at, sentenceRecord* record) {
 
 std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences) {
   std::vector<documentHit> documents;
-  std::unordered_map<std::string, std::size_t> byKey;
-  sentenceRecord record;
+  // Document keys are views into the sentence keys, which outlive the grouping.
+  std::unordered_map<std::string_view, std::size_t> byKey;
   for (std::size_t s = 0; s < sentences.size(); ++s) {
     const sentenceHit& sentence = sentences[s];
-    if (parseSentenceKey(sentence.primaryKey, &record) == 0) continue;
-    auto [position, isNew] = byKey.try_emplace(record.documentKey, documents.size());
+    std::optional<std::string_view> documentKey = sentenceKeyDocument(sentence.primaryKey);
+    if (!documentKey) continue;
+    auto [position, isNew] = byKey.try_emplace(*documentKey, documents.size());
     if (isNew) {
       documents.push_back({sentence.score, sentence.wordScores, {s}});
       continue;
     }
     documentHit& document = documents[position->second];
+    mergeSentence(document, sentence);
+    document.sentences.push_back(s);
+  }
+  return documents;
+}
+
+namespace {
+
+struct GroupingScratch {
+  std::vector<uint32_t> positionOf;
+};
+
+}  // namespace
+
+std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences, const entryDocuments& numbers) {
+  const auto covered = static_cast<int32_t>(numbers.documentOf.size());
+  for (const sentenceHit& sentence : sentences) {
+    if (sentence.index < 0 || sentence.index >= covered) return groupSentenceHits(sentences);
+  }
+  // Position + 1 of each document met, by document number; kept per thread and cleared for the
+  // documents met, also when a merge throws.
+  std::vector<uint32_t>& positionOf = orl::threadLocal<GroupingScratch>().positionOf;
+  if (positionOf.size() < static_cast<std::size_t>(numbers.numberDocuments)) {
+    positionOf.resize(static_cast<std::size_t>(numbers.numberDocuments));
+  }
+  std::vector<documentHit> documents;
+  std::vector<int32_t> met;
+  orl::ScopeGuard clear([&] {
+    for (int32_t d : met) positionOf[static_cast<std::size_t>(d)] = 0;
+  });
+  for (std::size_t s = 0; s < sentences.size(); ++s) {
+    const sentenceHit& sentence = sentences[s];
+    int32_t d = numbers.documentOf[static_cast<std::size_t>(sentence.index)];
+    if (d < 0) continue;
+    uint32_t& slot = positionOf[static_cast<std::size_t>(d)];
+    if (slot == 0) {
+      met.push_back(d);
+      documents.push_back({sentence.score, sentence.wordScores, {s}});
+      slot = static_cast<uint32_t>(documents.size());
+      continue;
+    }
+    documentHit& document = documents[slot - 1];
     mergeSentence(document, sentence);
     document.sentences.push_back(s);
   }

@@ -7,8 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "veskorSearch/entryDocuments.h"
 #include "veskorSearch/parseSentenceKey.h"
 #include "veskorSearch/sentenceHits.h"
+
+// How documents are ranked: the documented ranking merges sentence scores per document; the
+// length-aware one weighs matched words by document frequency and normalises by document length
+// (lengthAwareRanking.h).
+enum class documentRanking { documented, lengthAware };
 
 struct documentHit {
   float score;
@@ -25,6 +31,9 @@ struct documentResult {
 // One document per document key, in the order the keys were first met; hits whose key is no
 // sentence key are left out.
 std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences);
+// The same, reading each sentence's document from the numbers of its entry index; sentences whose
+// index the numbers do not cover make it group by keys as above.
+std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences, const entryDocuments& numbers);
 
 // The best numberDocuments documents by falling score; of equal scores the one met later ranks
 // first, but once every place is taken a document enters only with a higher score than the last.

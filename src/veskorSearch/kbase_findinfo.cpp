@@ -8,6 +8,7 @@
 #include "orlBasics/orlText.h"
 #include "veskorSearch/candidateLists.h"
 #include "veskorSearch/compoundWords.h"
+#include "veskorSearch/lengthAwareRanking.h"
 #include "veskorText/seekWords.h"
 #include "veskorSearch/wordAssociations.h"
 #include "veskorSearch/wordCandidate.h"
@@ -61,15 +62,24 @@ float weightedScore(const wordCandidate& candidate, bool associations) {
 // Searches every candidate in list order and hands its hits on as they come, so that only one
 // candidate's hits are held at a time.
 void searchCandidates(const std::vector<candidateList>& lists, const knowledgeBase* akb,
-                      const knowledgeBase* wkb, bool associations, sentenceHitCollector& collector) {
+                      const knowledgeBase* wkb, bool associations, const documentStatistics* statistics,
+                      sentenceHitCollector& collector) {
   for (const candidateList& list : lists) {
+    // Length-aware, a seek word weighs what the first of its candidates that the AKB holds weighs:
+    // the word it most likely stands for. Weighing each candidate by its own rarity would let a
+    // rare but barely similar word outweigh the right one.
+    double listWeight = -1;
     for (const wordCandidate& candidate : list.candidates) {
       std::optional<std::string> text = searchTextOf(candidate, akb, wkb);
       if (!text) continue;
       float score = weightedScore(candidate, associations);
       knowledgeBase_findEach(
           akb, text->c_str(), sentenceHits_perCandidate, [&](std::span<const knowledgeBaseHit> hits) {
-            if (hits.size() > kUndampedHits) {
+            if (statistics != nullptr) {
+              if (hits.empty()) return;
+              if (listWeight < 0) listWeight = lengthAware_wordWeight(*statistics, akb, *text, hits);
+              score = static_cast<float>(score * listWeight);
+            } else if (hits.size() > kUndampedHits) {
               auto k = static_cast<double>(hits.size());
               score = static_cast<float>(score * (1 / (kDampingSpread * k) + kDampingFloor));
             }
@@ -84,16 +94,17 @@ void searchCandidates(const std::vector<candidateList>& lists, const knowledgeBa
 std::optional<std::vector<sentenceHit>> kbase_findInfo(const char* text, const knowledgeBase* akb,
                                                        const knowledgeBase* wkb, const wordAssociator* wa,
                                                        int32_t associationMode, int32_t splitCompounds,
-                                                       int32_t limit, int32_t* pNumberCandidateLists) {
+                                                       int32_t limit, int32_t* pNumberCandidateLists,
+                                                       const documentStatistics* statistics) {
   if (text == nullptr || std::strlen(text) < 2) return std::nullopt;
   std::vector<std::string> words = seekWords_split(text);
   seekWords_removeDoubles(words);
   searchSettings s = searchSettings_make(limit, wkb != nullptr && wa != nullptr, associationMode, splitCompounds);
   std::vector<candidateList> lists = buildCandidateLists(words, wkb, wa, s);
-  sentenceHitCollector collector(static_cast<int32_t>(lists.size()));
-  searchCandidates(lists, akb, wkb, s.associations, collector);
+  sentenceHitCollector collector(static_cast<int32_t>(lists.size()), knowledgeBase_getIndexCount(akb));
+  searchCandidates(lists, akb, wkb, s.associations, statistics, collector);
   if (pNumberCandidateLists != nullptr) *pNumberCandidateLists = static_cast<int32_t>(lists.size());
-  return collector.finish();
+  return collector.finish(statistics == nullptr);
 }
 
 namespace {

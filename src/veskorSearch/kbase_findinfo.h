@@ -10,16 +10,20 @@
 #include "orlBasics/orlMemory.h"
 #include "veskorANN/wordAssociator.h"
 #include "veskorKernel/knowledgeBase.h"
+#include "veskorSearch/documentStatistics.h"
 #include "veskorSearch/sentenceHits.h"
 
 // The sentences found, in the order their keys were first met; nullopt for a text shorter than
 // two bytes. Without a WKB or WA the association mode and compound splitting are off. limit caps
 // the candidates per seek word (at most 20). *pNumberCandidateLists receives the number of seek
-// words that were searched. Sentence keys point into the AKB's entries.
+// words that were searched. Sentence keys point into the AKB's entries. With statistics, hits are
+// weighed for the length-aware ranking (lengthAwareRanking.h): a candidate by its word weight
+// instead of by how many sentences it hits, and sentence scores left as summed.
 std::optional<std::vector<sentenceHit>> kbase_findInfo(const char* text, const knowledgeBase* akb,
                                                        const knowledgeBase* wkb, const wordAssociator* wa,
                                                        int32_t associationMode, int32_t splitCompounds,
-                                                       int32_t limit, int32_t* pNumberCandidateLists);
+                                                       int32_t limit, int32_t* pNumberCandidateLists,
+                                                       const documentStatistics* statistics = nullptr);
 
 struct findEntriesResult {
   orl::OwnedText primaryKey;  // null for an entry without key and for the places after the last hit

@@ -14,4 +14,5 @@
 // an AKB of odd feature type.
 std::vector<documentResult> kbase_seekFileSorted(const char* text, const knowledgeBase* akb, const knowledgeBase* wkb,
                                                  const wordAssociator* wa, int32_t associationMode,
-                                                 int32_t splitCompounds, int32_t numberDocuments, bool comparing);
+                                                 int32_t splitCompounds, int32_t numberDocuments, bool comparing,
+                                                 documentRanking ranking = documentRanking::documented);

@@ -45,23 +45,71 @@ const char* skipSeparators(const char* at, char separator) {
   return at;
 }
 
-}  // namespace
-
-std::size_t parseSentenceKey(const char* key, sentenceRecord* record) {
-  std::size_t length = std::strlen(key);
-  char separator = std::count(key, key + length, '?') > 2 ? '?' : ' ';
-  std::size_t p = documentKeyEnd(key, length, separator);
-  record->documentKey.assign(key, std::min(p, sentenceRecord_maxDocumentKey));
-  record->score = -1.0f;
-  const char* at = key + p;
-  for (int32_t* number : {&record->sentenceNumber, &record->offset, &record->length}) {
+// The numbers after the document key; returns where they end, or null when there are fewer than three.
+const char* readNumbers(const char* at, char separator, int32_t* numbers[3]) {
+  for (int n = 0; n < 3; ++n) {
     at = skipSeparators(at, separator);
     char* end = nullptr;
     long value = std::strtol(at, &end, 10);
-    if (end == at) return 0;
-    *number = static_cast<int32_t>(value);
+    if (end == at) return nullptr;
+    *numbers[n] = static_cast<int32_t>(value);
     at = end;
   }
+  return at;
+}
+
+// Where the document key ends (see parseSentenceKey) and what separates the numbers.
+struct keyLayout {
+  std::size_t documentKeyEnd;
+  char separator;
+  bool plainNumbers;  // three numbers of digits alone end the key: they need no further check
+};
+
+// Where "?<digits>?<digits>?<digits>" ends the key, each of at most nine digits; npos otherwise.
+std::size_t plainNumbersStart(const char* key, std::size_t length) {
+  std::size_t at = length;
+  for (int n = 0; n < 3; ++n) {
+    std::size_t digitsEnd = at;
+    while (at > 0 && isAsciiDigit(static_cast<unsigned char>(key[at - 1]))) --at;
+    if (at == digitsEnd || digitsEnd - at > 9 || at == 0 || key[at - 1] != '?') return std::string_view::npos;
+    --at;
+  }
+  return at;
+}
+
+keyLayout layoutOf(const char* key) {
+  std::size_t length = std::strlen(key);
+  // The keys that adding documents writes: without a blank, only numbers that end the key can
+  // end the document key, so the search from the left would find these.
+  std::size_t plain = plainNumbersStart(key, length);
+  if (plain != std::string_view::npos && std::memchr(key, ' ', length) == nullptr) return {plain, '?', true};
+  char separator = std::count(key, key + length, '?') > 2 ? '?' : ' ';
+  return {documentKeyEnd(key, length, separator), separator, false};
+}
+
+}  // namespace
+
+std::optional<std::string_view> sentenceKeyDocument(const char* key) {
+  keyLayout layout = layoutOf(key);
+  int32_t number = 0, offset = 0, length = 0;
+  int32_t* numbers[3] = {&number, &offset, &length};
+  if (!layout.plainNumbers && readNumbers(key + layout.documentKeyEnd, layout.separator, numbers) == nullptr) {
+    return std::nullopt;
+  }
+  // An empty document key reads as no sentence key there too (its end, 0, is the failure value).
+  if (layout.documentKeyEnd == 0) return std::nullopt;
+  return std::string_view(key, std::min(layout.documentKeyEnd, sentenceRecord_maxDocumentKey));
+}
+
+std::size_t parseSentenceKey(const char* key, sentenceRecord* record) {
+  keyLayout layout = layoutOf(key);
+  const char separator = layout.separator;
+  const std::size_t p = layout.documentKeyEnd;
+  record->documentKey.assign(key, std::min(p, sentenceRecord_maxDocumentKey));
+  record->score = -1.0f;
+  int32_t* numbers[3] = {&record->sentenceNumber, &record->offset, &record->length};
+  const char* at = readNumbers(key + p, separator, numbers);
+  if (at == nullptr) return 0;
   at = skipSeparators(at, separator);
   char* end = nullptr;
   float score = std::strtof(at, &end);

@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // Document keys are cut to this many bytes.
 inline constexpr std::size_t sentenceRecord_maxDocumentKey = 1024;
@@ -23,3 +25,7 @@ struct sentenceRecord {
 // blank and a score; keys with at most two "?" use blanks as separators. Returns the position
 // of the separator that ends the document key, or 0 when the key holds fewer than three numbers.
 std::size_t parseSentenceKey(const char* key, sentenceRecord* record);
+
+// The document key of a sentence key as parseSentenceKey reads it (cut to the same length), without
+// copying it: a view into key. nullopt where parseSentenceKey returns 0.
+std::optional<std::string_view> sentenceKeyDocument(const char* key);

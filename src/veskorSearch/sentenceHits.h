@@ -23,26 +23,35 @@ struct sentenceHit {
   std::vector<wordScore> wordScores;  // one per seek word that contributed
   // The stored text of the entry first met under the key (null when the AKB keeps none); valid as the key.
   const char* text = nullptr;
+  int32_t index = -1;  // the entry first met under the key
 };
 
 // Collects candidate hits in search order. Each seek word contributes its best hit once per
 // sentence, so a sentence matching many different seek words ranks high.
 class sentenceHitCollector {
  public:
-  explicit sentenceHitCollector(int32_t numberCandidateLists) : numberLists_(numberCandidateLists) {}
+  // Entry indices lie below indexCount (knowledgeBase_getIndexCount of the AKB searched).
+  sentenceHitCollector(int32_t numberCandidateLists, int32_t indexCount);
+  // Clears what it marked, also when a search ends early (by an exception).
+  ~sentenceHitCollector();
+  sentenceHitCollector(const sentenceHitCollector&) = delete;
+  sentenceHitCollector& operator=(const sentenceHitCollector&) = delete;
   // A hit of knowledgeBase_findEach: its key must stay valid until the sentences are used.
   void add(const knowledgeBaseHit& hit, float candidateScore, int32_t wordIndex);
-  // The sentences in the order their keys were first met, with the scores corrected for the
-  // number of words that matched.
-  std::vector<sentenceHit> finish();
+  // The sentences in the order their keys were first met; corrected, their scores are lowered
+  // for several words matching with low scores (the documented ranking), else left as summed.
+  std::vector<sentenceHit> finish(bool corrected = true);
 
  private:
   std::size_t positionOf(const knowledgeBaseHit& hit);
+  void unmark();
 
   int32_t numberLists_;
-  // Sentences by entry index; a key first met under a new index is looked up by text, since
-  // two entries may share a key.
-  std::unordered_map<int32_t, std::size_t> byIndex_;
+  // Sentence position + 1 by entry index (0: not met), kept per thread between searches and
+  // cleared entry by entry; a key first met under a new index is looked up by text, since two
+  // entries may share a key.
+  std::vector<uint32_t>& byIndex_;
+  std::vector<int32_t> metIndices_;
   std::unordered_map<std::string_view, std::size_t> byKey_;
   std::vector<sentenceHit> hits_;
 };

@@ -429,6 +429,91 @@ TEST_F(Find, TextVariantsFindWhatTheClassicFunctionsFind) {
   }
 }
 
+// The options variants: every other argument is checked first, as the text variants check it;
+// then an unknown ranking is refused. No options and the documented ranking find exactly what the
+// text variants find.
+TEST_F(Find, OptionsVariantsCheckTheRankingLastAndFindWhatTheTextVariantsFind) {
+  const veskorDocumentSearchOptions unknown{7};
+  auto swapped = [](std::pair<int, std::string> error, const std::string& from, const std::string& to) {
+    const std::size_t at = error.second.find(from + "()");
+    if (at != std::string::npos) error.second.replace(at, from.size(), to);
+    return error;
+  };
+  struct Arguments {
+    const char* wkb;
+    const char* akb;
+    int hits;
+    const char* text;
+  };
+  for (const Arguments& a : {Arguments{nullptr, "docs", 10, "Zebra"}, Arguments{"wkb", "docs", 0, "Zebra"},
+                             Arguments{"wkb", "docs", 10, nullptr}, Arguments{"wkb", "docs", 10, " "}}) {
+    EXPECT_EQ(veskorFindDocumentWithText(connection_, a.wkb, a.akb, nullptr, a.hits, 0, 0, a.text), nullptr);
+    auto expected = swapped(latestError(), "veskorFindDocumentWithText", "veskorFindDocumentWithOptions");
+    EXPECT_EQ(veskorFindDocumentWithOptions(connection_, a.wkb, a.akb, nullptr, a.hits, 0, 0, a.text, &unknown),
+              nullptr);
+    EXPECT_EQ(latestError(), expected) << a.hits;
+    EXPECT_EQ(veskorCompareDocumentWithText(connection_, a.wkb, a.akb, a.hits, a.text), nullptr);
+    expected = swapped(latestError(), "veskorCompareDocumentWithText", "veskorCompareDocumentWithOptions");
+    EXPECT_EQ(veskorCompareDocumentWithOptions(connection_, a.wkb, a.akb, a.hits, a.text, &unknown), nullptr);
+    EXPECT_EQ(latestError(), expected) << a.hits;
+  }
+  // The ranking is refused before the knowledge bases are looked up.
+  for (int ranking : {-1, 2, 7}) {
+    const veskorDocumentSearchOptions options{ranking};
+    expectFailure(veskorFindDocumentWithOptions(connection_, "wkb", "nix", nullptr, 10, 0, 0, "Zebra", &options),
+                  VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                  "error: pOptions->ranking unknown in veskorFindDocumentWithOptions()");
+    expectFailure(veskorCompareDocumentWithOptions(connection_, "wkb", "docs", 10, "Zebra", &options),
+                  VESKOR_ERROR_ARGUMENT_NOT_VALID,
+                  "error: pOptions->ranking unknown in veskorCompareDocumentWithOptions()");
+  }
+  const veskorDocumentSearchOptions documented{VESKOR_RANKING_DOCUMENTED};
+  for (const char* text : {"Zebra schl\xE4" "ft", "Der", "Tiger Wolf", "Lux"}) {
+    const std::vector<std::string> found =
+        documents(veskorFindDocumentWithText(connection_, "wkb", "docs", nullptr, 10, 0, 0, text));
+    EXPECT_EQ(documents(veskorFindDocumentWithOptions(connection_, "wkb", "docs", nullptr, 10, 0, 0, text, nullptr)),
+              found) << text;
+    EXPECT_EQ(
+        documents(veskorFindDocumentWithOptions(connection_, "wkb", "docs", nullptr, 10, 0, 0, text, &documented)),
+        found) << text;
+    const std::vector<std::string> compared = documents(veskorCompareDocumentWithText(connection_, "wkb", "docs", 3, text));
+    EXPECT_EQ(documents(veskorCompareDocumentWithOptions(connection_, "wkb", "docs", 3, text, nullptr)), compared);
+    EXPECT_EQ(documents(veskorCompareDocumentWithOptions(connection_, "wkb", "docs", 3, text, &documented)), compared);
+  }
+  // Associations and compound splitting reach the length-aware ranking too.
+  const veskorDocumentSearchOptions lengthAware{VESKOR_RANKING_LENGTH_AWARE};
+  veskorTextDocumentSearchHits* hits =
+      veskorFindDocumentWithOptions(connection_, "wkb", "docs", "wa", 10, 2, 1, "Autowagen", &lengthAware);
+  ASSERT_NE(hits, nullptr);
+  EXPECT_EQ(documents(hits).empty(), false);
+}
+
+// The length-aware ranking finds the documents the documented one finds, with confidences in
+// (0, 1] and the misspelt word's document first.
+TEST_F(Find, LengthAwareRankingThroughTheOptions) {
+  const veskorDocumentSearchOptions lengthAware{VESKOR_RANKING_LENGTH_AWARE};
+  for (const char* text : {"Zebar schl\xE4" "ft", "Tigre", "Wolf heult"}) {
+    veskorTextDocumentSearchHits* hits =
+        veskorFindDocumentWithOptions(connection_, "wkb", "docs", nullptr, 10, 0, 0, text, &lengthAware);
+    ASSERT_NE(hits, nullptr) << text;
+    ASSERT_GT(hits->numberHits, 0) << text;
+    for (int i = 0; i < hits->numberHits; ++i) {
+      EXPECT_GT(hits->hits[i].confidence, 0.0) << text;
+      EXPECT_LE(hits->hits[i].confidence, 1.0) << text;
+      EXPECT_GT(hits->hits[i].numberSentenceHits, 0) << text;
+    }
+    const std::string first = hits->hits[0].primaryKey;
+    EXPECT_EQ(first, std::string(text).rfind("Zebar", 0) == 0 ? "D1" : "D2") << text;
+    veskorFreeTextDocumentSearchHits(connection_, hits);
+  }
+  veskorTextDocumentSearchHits* compared =
+      veskorCompareDocumentWithOptions(connection_, "wkb", "docs", 3, "Ein Zebra frisst im Zoo.", &lengthAware);
+  ASSERT_NE(compared, nullptr);
+  ASSERT_GT(compared->numberHits, 0);
+  EXPECT_STREQ(compared->hits[0].primaryKey, "D1");
+  veskorFreeTextDocumentSearchHits(connection_, compared);
+}
+
 // What the hits carry: the texts as the knowledge base stored them, "" where it keeps none, each
 // sentence's own text whatever the order of the sentence hits.
 TEST_F(Find, HitsCarryTheStoredTexts) {

@@ -171,6 +171,15 @@ const std::vector<Function>& functions() {
          a.conn, a['w'], a['k'], a['a'], a.number, a.number, a.number, a['t']),
     LIST(veskorCompareDocumentWithText, "0 1 7 11 12 15 18", "w k t",
          a.conn, a['w'], a['k'], a.number, a['t']),
+    // The ranking takes the int value too, so extreme values meet the ranking check.
+    {"veskorFindDocumentWithOptions", kNoList, "0 1 7 11 12 15 18 19", "w k a t", [](const Args& a) {
+       const veskorDocumentSearchOptions options{a.number};
+       return giveBack(a.conn, veskorFindDocumentWithOptions(a.conn, a['w'], a['k'], a['a'], a.number, a.number,
+                                                             a.number, a['t'], &options)); }},
+    {"veskorCompareDocumentWithOptions", kNoList, "0 1 7 11 12 15 18", "w k t", [](const Args& a) {
+       const veskorDocumentSearchOptions options{a.number};
+       return giveBack(a.conn, veskorCompareDocumentWithOptions(a.conn, a['w'], a['k'], a.number, a['t'],
+                                                                a.number % 2 == 0 ? nullptr : &options)); }},
     STATUS(veskorFreeTextSearchHits, "0 15", "", a.conn, nullptr),
     STATUS(veskorFreeTextDocumentSearchHits, "0 15", "", a.conn, nullptr),
     STATUS(veskorGetLatestErrorCode, "15 19", "", a.conn),
@@ -355,6 +364,9 @@ TEST_F(Robustness, EveryFunctionWithHostileArguments) {
       if (name == "veskorCreateKBFile" || name == "fnCreateKBFile") expected = n >= 0 && n <= 2 ? 0 : 9;
       if (name.starts_with("veskorFind") || name.starts_with("veskorCompareDocument") || name == "fnSearch")
         expected = n >= 1 && n <= 500 ? VESKOR_OK : VESKOR_ERROR_NUMBER_OF_HITS;
+      // The ranking is checked after the number of hits; the comparison passes no options for even n.
+      bool options = name == "veskorFindDocumentWithOptions" || (name == "veskorCompareDocumentWithOptions" && n % 2 != 0);
+      if (options && expected == VESKOR_OK && n > VESKOR_RANKING_LENGTH_AWARE) expected = VESKOR_ERROR_ARGUMENT_NOT_VALID;
       EXPECT_EQ(status, expected) << name << " with " << n;
     }
     for (int conn : {INT_MIN, -1, 32768, INT_MAX}) {

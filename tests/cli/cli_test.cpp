@@ -267,6 +267,20 @@ TEST_F(Cli, DocumentsFindCompareAndDelete) {
       ok({"compare", "docs.kb", sampleDir + "/compare/entkalken.txt", "--wkb", "words.kb", "-n", "2"});
   EXPECT_EQ(hitKeys(compared).at(0), "kaffeemaschine") << compared;
 
+  // The length-aware ranking finds the same best document, with its sentences; the documented one
+  // is the default; other names are refused.
+  const auto lengthAware = nlohmann::json::parse(ok({"find-doc", "docs.kb", "Schluach flicken", "--wkb", "words.kb",
+                                                     "--ranking", "length-aware", "--json"}));
+  ASSERT_FALSE(lengthAware["documents"].empty());
+  EXPECT_EQ(lengthAware["documents"][0]["key"], "fahrrad");
+  EXPECT_FALSE(lengthAware["documents"][0]["sentences"].empty());
+  EXPECT_EQ(ok({"find-doc", "docs.kb", "Schlauch flicken", "--ranking", "documented"}),
+            ok({"find-doc", "docs.kb", "Schlauch flicken"}));
+  EXPECT_EQ(hitKeys(ok({"compare", "docs.kb", sampleDir + "/compare/entkalken.txt", "--ranking", "length-aware"}))
+                .at(0),
+            "kaffeemaschine");
+  EXPECT_EQ(run({"find-doc", "docs.kb", "Schlauch", "--ranking", "bm25"}).exitCode, 2);
+
   const int sentences = entryCount("docs.kb");
   const std::string deleted = ok({"delete-doc", "docs.kb", "fahrrad"});
   EXPECT_TRUE(

@@ -36,6 +36,26 @@ def test_sample_documents_give_the_same_results_as_the_tool(documents, tmp_path)
         "find-doc", "docs.kb", "Honig ernten", "-n", "3", cwd=tmp_path)
 
 
+def test_ranking_option_reaches_find_documents_and_compare(documents, tmp_path):
+    docs, words = documents
+    query = "Honig erntne"
+    expected = tool_documents("find-doc", "docs.kb", query, "--wkb", "words.kb", "-n", "4", "--ranking",
+                              "length-aware", cwd=tmp_path)
+    assert as_tuples(docs.find_documents(query, n=4, words=words, ranking="length-aware")) == expected
+    assert expected[0][0] == "bienen"
+    assert docs.find_documents(query, n=4, words=words, ranking="documented") == docs.find_documents(
+        query, n=4, words=words)
+    text = (SAMPLE_DIR / "compare" / "entkalken.txt").read_text(encoding="utf-8")
+    expected = tool_documents("compare", "docs.kb", SAMPLE_DIR / "compare" / "entkalken.txt", "-n", "3",
+                              "--ranking", "length-aware", cwd=tmp_path)
+    assert as_tuples(docs.compare(text, n=3, ranking="length-aware")) == expected
+    for wrong in ("bm25", None, 1):
+        with pytest.raises(ValueError):
+            docs.find_documents(query, ranking=wrong)
+        with pytest.raises(ValueError):
+            docs.compare(text, ranking=wrong)
+
+
 def test_sentences_address_the_text_that_was_added(documents):
     docs, words = documents
     texts = dict(sample_documents())

@@ -99,6 +99,18 @@ TEST_F(Serve, ListsDescribesAndFindsEntriesDocumentsAndWords) {
                   {"length", 45},
                   {"score", documents["documents"][0]["sentences"][0]["score"]},
                   {"text", ""}}));
+  // The length-aware ranking on request (the documented one is the default); an unknown ranking is
+  // the caller's fault.
+  const json lengthAware = parsed(client->Get("/v1/kbs/docs/find?q=Honig+ernten&n=2&ranking=length-aware"));
+  ASSERT_FALSE(lengthAware["documents"].empty());
+  EXPECT_EQ(lengthAware["documents"][0]["key"], "bienen");
+  EXPECT_NE(lengthAware["documents"][0]["confidence"], documents["documents"][0]["confidence"]);
+  EXPECT_GT(lengthAware["documents"][0]["confidence"].get<double>(), 0.0);
+  EXPECT_LE(lengthAware["documents"][0]["confidence"].get<double>(), 1.0);
+  EXPECT_EQ(parsed(client->Get("/v1/kbs/docs/find?q=Honig+ernten&n=2&ranking=documented")), documents);
+  const auto badRanking = client->Get("/v1/kbs/docs/find?q=Honig&ranking=bm25");
+  ASSERT_TRUE(badRanking);
+  EXPECT_EQ(badRanking->status, 400);
   const json words = parsed(client->Get("/v1/kbs/words/find?q=Honik&n=1"));
   EXPECT_EQ(words["hits"][0]["text"], "_HONIG_");
 
@@ -107,6 +119,9 @@ TEST_F(Serve, ListsDescribesAndFindsEntriesDocumentsAndWords) {
       parsed(client->Post("/v1/kbs/docs/compare?n=1", json{{"text", entkalken}}.dump(), "application/json"));
   ASSERT_EQ(compared["documents"].size(), 1u);
   EXPECT_EQ(compared["documents"][0]["key"], "kaffeemaschine");
+  const json comparedLengthAware = parsed(client->Post("/v1/kbs/docs/compare?n=1&ranking=length-aware",
+                                                       json{{"text", entkalken}}.dump(), "application/json"));
+  EXPECT_EQ(comparedLengthAware["documents"][0]["key"], "kaffeemaschine");
   // Comparing needs a knowledge base of documents: the engine's refusal comes back with its status.
   const auto refused =
       client->Post("/v1/kbs/places/compare", json{{"text", entkalken}}.dump(), "application/json");

@@ -187,7 +187,10 @@ TEST(KnowledgeBase, RollBackTakesOutWhatWasAddedSinceTheMark) {
   kb->featureSpace->highestIndex = 10;  // the next add fails after the entry list took it
   EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "e", "Haus", nullptr, 0.0), 19, 1,
                 "pIndexEntry <= pThis->highestIndex in featureSpace_addEntry");
+  const uint64_t numbering = knowledgeBase_getIndexGeneration(kb.get());
   knowledgeBase_rollBack(kb.get(), mark);
+  // The indices taken back change hands: what a search derived per index must not survive.
+  EXPECT_NE(knowledgeBase_getIndexGeneration(kb.get()), numbering);
 
   EXPECT_EQ(entryList_getMaxIndex(kb->entryList), 1);
   EXPECT_EQ(kb->featureSpace->highestIndex, mark.highestPoint);
@@ -312,6 +315,42 @@ TEST(KnowledgeBase, DocumentFrequencySettingsAndEntryCount) {
   EXPECT_FALSE((knowledgeBaseSettings{1, 4, 2, 3}).holdsSentences());
   EXPECT_FALSE((knowledgeBaseSettings{1, 4, 2, 2}).frames());
   EXPECT_FALSE((knowledgeBaseSettings{2, 2, 2, 1}).upperCases());
+}
+
+// What a search layer keeps about a knowledge base is valid while the stamp stays: every change
+// gives a new one, and no two knowledge bases share one.
+TEST(KnowledgeBase, GenerationChangesWithTheContentAndKeysByIndex) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 2, 2, 2));
+  orl::KnowledgeBasePtr other(knowledgeBase_create(1, 2, 2, 2));
+  uint64_t made = knowledgeBase_getGeneration(kb.get());
+  EXPECT_NE(made, knowledgeBase_getGeneration(other.get()));
+  knowledgeBase_addEntry(kb.get(), "d?1?0?3", "Das rote Haus", nullptr, 0.0);
+  uint64_t added = knowledgeBase_getGeneration(kb.get());
+  EXPECT_NE(added, made);
+  knowledgeBase_find(kb.get(), "Haus", 5);
+  EXPECT_EQ(knowledgeBase_getGeneration(kb.get()), added);  // a search changes nothing
+  knowledgeBase_addEntry(kb.get(), "e?1?0?3", "Ein Haus", nullptr, 0.0);
+  EXPECT_STREQ(knowledgeBase_getPrimaryKey(kb.get(), 1), "e?1?0?3");
+  uint64_t before = knowledgeBase_getGeneration(kb.get());
+  knowledgeBase_deleteEntry(kb.get(), "nothing", 2);
+  EXPECT_EQ(knowledgeBase_getGeneration(kb.get()), before);  // nothing deleted, nothing changed
+  knowledgeBase_deleteEntry(kb.get(), "d?", 1);
+  uint64_t deleted = knowledgeBase_getGeneration(kb.get());
+  EXPECT_NE(deleted, before);
+  EXPECT_EQ(knowledgeBase_getPrimaryKey(kb.get(), 0), nullptr);  // deleted
+  EXPECT_EQ(knowledgeBase_getPrimaryKey(kb.get(), 2), nullptr);  // beyond the last entry
+  EXPECT_EQ(knowledgeBase_getPrimaryKey(kb.get(), -1), nullptr);
+  uint64_t numbering = knowledgeBase_getIndexGeneration(kb.get());
+  EXPECT_EQ(numbering, made);  // adding and deleting keep every index where it was
+  EXPECT_NE(numbering, knowledgeBase_getIndexGeneration(other.get()));
+  knowledgeBase_defragment(kb.get());
+  EXPECT_NE(knowledgeBase_getGeneration(kb.get()), deleted);  // the indices moved
+  EXPECT_NE(knowledgeBase_getIndexGeneration(kb.get()), numbering);
+  EXPECT_STREQ(knowledgeBase_getPrimaryKey(kb.get(), 0), "e?1?0?3");
+  EXPECT_RAISES(knowledgeBase_getGeneration(nullptr), 20, 1, "pThis == NULL in knowledgeBase_getGeneration");
+  EXPECT_RAISES(knowledgeBase_getPrimaryKey(nullptr, 0), 20, 1, "pThis == NULL in knowledgeBase_getPrimaryKey");
+  EXPECT_RAISES(knowledgeBase_getIndexGeneration(nullptr), 20, 1,
+                "pThis == NULL in knowledgeBase_getIndexGeneration");
 }
 
 TEST(KnowledgeBaseConcurrency, ReadersSearchingAtOnceGetWhatOneReaderGets) {

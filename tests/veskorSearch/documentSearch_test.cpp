@@ -10,6 +10,8 @@
 #include "searchTestUtil.h"
 #include "support/raises.h"
 #include "veskorSearch/documentRanking.h"
+#include "veskorSearch/entryDocuments.h"
+#include "veskorSearch/kbase_findinfo.h"
 #include "veskorSearch/kbase_addfile.h"
 #include "veskorSearch/kbase_seekAndSort.h"
 #include "veskorSearch/parseSentenceKey.h"
@@ -89,6 +91,26 @@ TEST(ParseSentenceKey, KeysAndLabels) {
   EXPECT_EQ(r.documentKey, std::string(1024, 'x'));
 }
 
+// The document part that grouping reads without copying is what the full parse gives, on the keys
+// that adding writes (read by a shortcut) and on every other shape.
+TEST(ParseSentenceKey, DocumentViewAgreesWithTheFullParse) {
+  const std::string keys[] = {"D1?000000?000000?000017", "a?b?000001?000002?000003", "a?1?2?3?4?5?6",
+                              "?1?2?3", "d??1?2?3", "d?1?2", "d?1234567890?1?2", "d?1?2?1234567890",
+                              "d?1?2?3 50.000", "doc with blank?1?2?3", "doc 1?2?3?4 x", "D1 1 2 3", "d?-1?2?3",
+                              "d?+1?2?3", "d?1?2?3\t", "d?1?2?3x", "d?1?2??3", "d\t?1?2?3", "page.php?id=3?1?2?3",
+                              "Haus", "", "???", "1?2?3", std::string(1100, 'x') + "?000001?000002?000003",
+                              std::string(1100, 'x') + " 1 2 3"};
+  for (const std::string& key : keys) {
+    sentenceRecord record;
+    std::size_t end = parseSentenceKey(key.c_str(), &record);
+    std::optional<std::string_view> view = sentenceKeyDocument(key.c_str());
+    ASSERT_EQ(view.has_value(), end != 0) << key;
+    if (view) {
+      EXPECT_EQ(*view, record.documentKey) << key;
+    }
+  }
+}
+
 TEST(ParseSentenceKey, LabelsOfMergedSentences) {
   std::vector<sentenceRecord> records =
       parseDocumentLabel("D$7?000002?000120?000045 87.500$42.125?000005?000310?000061$1.5?x");
@@ -150,6 +172,56 @@ TEST(DocumentRanking, SharedWordsGoToTheBetterSentence) {
   EXPECT_EQ(find(akb.get(), "Anker Boje Calla Dorsch", 10),
             (std::vector<std::string>{"E 1.00000", "  0/0/24 100.000", "D 0.96951", "  0/0/11 48.232",
                                       "  1/11/18 72.835", "F 0.72835", "  0/0/17 72.835"}));
+}
+
+// Document numbers by entry index: extended as documents are added (earlier numbers and handed-out
+// tables unchanged), renewed when a defragmentation renumbers the entries.
+TEST(EntryDocuments, GrowWithAddsAndRenewAfterDefragmentation) {
+  orl::KnowledgeBasePtr akb = searchtest::documentKB();
+  kbase_addFile("A", "Das Haus. Der Baum.", akb.get(), nullptr);
+  kbase_addFile("B", "Ein Haus.", akb.get(), nullptr);
+  auto first = entryDocuments_of(akb.get());
+  EXPECT_EQ(first->documentOf, (std::vector<int32_t>{0, 0, 1}));
+  EXPECT_EQ(first->numberDocuments, 2);
+  EXPECT_EQ(entryDocuments_of(akb.get()), first);
+  addSentence(akb.get(), "no sentence key", "Haus");
+  kbase_addFile("C", "Wolf.", akb.get(), nullptr);
+  addSentence(akb.get(), key("A", 7), "Haus");
+  auto grown = entryDocuments_of(akb.get());
+  EXPECT_EQ(grown->documentOf, (std::vector<int32_t>{0, 0, 1, -1, 2, 0}));
+  EXPECT_EQ(grown->numberDocuments, 3);
+  EXPECT_EQ(first->documentOf.size(), 3u);  // what a search still holds stays as it was
+  knowledgeBase_deleteEntry(akb.get(), "A?", 1);
+  EXPECT_EQ(entryDocuments_of(akb.get()), grown);  // holes keep their numbers; no search hits them
+  knowledgeBase_defragment(akb.get());
+  auto renumbered = entryDocuments_of(akb.get());
+  EXPECT_EQ(renumbered->documentOf, (std::vector<int32_t>{0, -1, 1}));
+  EXPECT_EQ(renumbered->numberDocuments, 2);
+}
+
+// Grouping by document numbers gives what grouping by keys gives, sentence for sentence.
+TEST(EntryDocuments, GroupingByNumbersIsGroupingByKeys) {
+  orl::KnowledgeBasePtr akb = animals();
+  kbase_addFile("D6", "Der Tiger frisst ein Zebra. Der Wolf heult den Adler an.", akb.get(), nullptr);
+  addSentence(akb.get(), "unkeyed", "Tiger Zebra Wolf");
+  auto numbers = entryDocuments_of(akb.get());
+  for (const char* text : {"Tiger Zebra", "Wolf heult", "Adler fliegt Tiger Zebra Wolf", "Unbekannt"}) {
+    int32_t lists = 0;
+    auto hits = kbase_findInfo(text, akb.get(), nullptr, nullptr, 0, 0, 20, &lists);
+    ASSERT_TRUE(hits.has_value()) << text;
+    std::vector<documentHit> byKeys = groupSentenceHits(*hits), byNumbers = groupSentenceHits(*hits, *numbers);
+    ASSERT_EQ(byNumbers.size(), byKeys.size()) << text;
+    for (std::size_t d = 0; d < byKeys.size(); ++d) {
+      EXPECT_EQ(byNumbers[d].score, byKeys[d].score) << text;
+      EXPECT_EQ(byNumbers[d].sentences, byKeys[d].sentences) << text;
+      EXPECT_EQ(documentLabel(byNumbers[d], *hits), documentLabel(byKeys[d], *hits)) << text;
+    }
+  }
+  // Hits the numbers do not cover (the knowledge base grew after they were taken) group by keys.
+  kbase_addFile("D7", "Tiger und Zebra.", akb.get(), nullptr);
+  int32_t lists = 0;
+  auto hits = kbase_findInfo("Tiger Zebra", akb.get(), nullptr, nullptr, 0, 0, 20, &lists);
+  EXPECT_EQ(groupSentenceHits(*hits, *numbers).size(), groupSentenceHits(*hits).size());
 }
 
 // The merge rules on hand-made sentence hits, and the label that carries a document's sentences.

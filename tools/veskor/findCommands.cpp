@@ -23,6 +23,7 @@ struct FindArguments {
   double minConfidence = 0;
   bool json = false;
   bool keysOnly = false;
+  std::string ranking = "documented";
 };
 
 enum class FindKind { entries, documents, compare };
@@ -40,6 +41,7 @@ void run(const GlobalOptions& options, const FindArguments& args, FindKind kind)
   settings.splitCompounds = args.split ? 1 : 0;
   settings.minConfidence = args.minConfidence;
   settings.storedTexts = !args.keysOnly;
+  settings.ranking = args.ranking == "length-aware" ? VESKOR_RANKING_LENGTH_AWARE : VESKOR_RANKING_DOCUMENTED;
   const SearchReport report{args.kbFile, args.query, args.json, args.sourceDirectory};
 
   const Engine engine(codec, options.verbose);
@@ -96,6 +98,11 @@ void addCommon(CLI::App* cmd, FindArguments& args, FindKind kind) {
                 kind == FindKind::entries ? "Leave out the entries' stored texts"
                                           : "Leave out the sentences' stored texts");
   if (kind != FindKind::entries) {
+    cmd->add_option("--ranking", args.ranking,
+                    "documented (the default) or length-aware: rare words weigh more, long documents must "
+                    "match more often")
+        ->check(CLI::IsMember({"documented", "length-aware"}))
+        ->capture_default_str();
     cmd->add_option("--source", args.sourceDirectory,
                     "Directory with the documents' files (KEY.txt): print the matching sentences as written");
   }

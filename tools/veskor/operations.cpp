@@ -218,9 +218,33 @@ std::vector<EntryHit> findEntries(const Engine& engine, const char* akb, const c
                                   SearchHitsDeleter{c})));
 }
 
+namespace {
+
+// Only the options variants choose a ranking; they always bring the stored texts.
+std::vector<DocumentHit> rankedHits(const Engine& engine, veskorTextDocumentSearchHits* list,
+                                    const SearchSettings& settings) {
+  std::vector<DocumentHit> hits =
+      documentHits(*checked(engine, TextDocumentHits(list, TextDocumentHitsDeleter{engine.connection()})));
+  if (!settings.storedTexts) {
+    for (DocumentHit& hit : hits) {
+      for (SentenceHit& sentence : hit.sentences) sentence.text.reset();
+    }
+  }
+  return hits;
+}
+
+}  // namespace
+
 std::vector<DocumentHit> findDocuments(const Engine& engine, const char* akb, const char* wkb, const char* wa,
                                        const SearchSettings& settings, const std::string& latin1Query) {
   const int c = engine.connection();
+  if (settings.ranking != VESKOR_RANKING_DOCUMENTED) {
+    const veskorDocumentSearchOptions options{settings.ranking};
+    return rankedHits(engine,
+                      veskorFindDocumentWithOptions(c, wkb, akb, wa, settings.maxHits, settings.associationMode,
+                                                    settings.splitCompounds, latin1Query.c_str(), &options),
+                      settings);
+  }
   if (settings.storedTexts) {
     return documentHits(*checked(
         engine, TextDocumentHits(
@@ -237,6 +261,12 @@ std::vector<DocumentHit> findDocuments(const Engine& engine, const char* akb, co
 std::vector<DocumentHit> compareDocument(const Engine& engine, const char* akb, const char* wkb,
                                          const SearchSettings& settings, const std::string& latin1Text) {
   const int c = engine.connection();
+  if (settings.ranking != VESKOR_RANKING_DOCUMENTED) {
+    const veskorDocumentSearchOptions options{settings.ranking};
+    return rankedHits(
+        engine, veskorCompareDocumentWithOptions(c, wkb, akb, settings.maxHits, latin1Text.c_str(), &options),
+        settings);
+  }
   if (settings.storedTexts) {
     return documentHits(*checked(
         engine,

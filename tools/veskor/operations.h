@@ -73,6 +73,7 @@ struct SearchSettings {
   int splitCompounds = 0;
   double minConfidence = 0;
   bool storedTexts = false;  // ask for the matched entries' stored texts
+  int ranking = 0;           // VESKOR_RANKING_* of document searches and comparisons
 };
 
 // Hits as the tool prints them, texts in Latin-1. A text is absent when it was not asked for, and

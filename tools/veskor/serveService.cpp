@@ -50,6 +50,14 @@ const std::string* param(const Params& params, const std::string& name) {
   return it == params.end() ? nullptr : &it->second;
 }
 
+// How documents are ranked: "documented" (also when absent) or "length-aware".
+int rankingParam(const Params& params) {
+  const std::string* value = param(params, "ranking");
+  if (value == nullptr || *value == "documented") return VESKOR_RANKING_DOCUMENTED;
+  if (*value == "length-aware") return VESKOR_RANKING_LENGTH_AWARE;
+  throw RequestError(400, "ranking must be documented or length-aware");
+}
+
 bool flagParam(const Params& params, const std::string& name) {
   const std::string* value = param(params, name);
   if (value == nullptr) return false;
@@ -299,6 +307,7 @@ json Service::find(const std::string& name, const Params& params) {
   settings.storedTexts = true;
   settings.associationMode = flagParam(params, "associate") ? 1 : 0;
   settings.splitCompounds = flagParam(params, "split") ? 1 : 0;
+  settings.ranking = rankingParam(params);  // checked for every kind, used for documents
   if ((settings.associationMode || settings.splitCompounds) && !wa_) {
     throw RequestError(400, "associate and split need a word associator (veskor serve --wa WA)");
   }
@@ -332,6 +341,7 @@ json Service::compare(const std::string& name, const Params& params, const std::
   SearchSettings settings;
   settings.maxHits = hitsWanted(params);
   settings.storedTexts = true;
+  settings.ranking = rankingParam(params);
   const std::string latin1 = toLatin1(request["text"].get<std::string>(), "text");
   const ConnectionPool::Lease connection = pool_.take();
   try {
