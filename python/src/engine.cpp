@@ -34,8 +34,8 @@ struct ConnectionCloser {
   }
 };
 
-// Made right after the thread's connection was opened, that is after the engine made its own
-// per-thread state: thread-local objects go in reverse order of construction, so the closer runs
+// Made right after the thread's connection was opened. Thread-local destructors run before the
+// thread-exit hook through which the engine releases its own per-thread state, so the closer runs
 // while the engine can still serve the call.
 void closeConnectionAtThreadEnd() { thread_local ConnectionCloser closer; }
 

@@ -11,6 +11,7 @@ namespace {
 constexpr int kNullHitList = -11;
 constexpr int kHitIndexOutOfRange = -12;
 constexpr int kNotSupported = -13;
+constexpr int kOutOfMemory = 101;  // the status of group 1 code 1
 
 // Copies text with its terminator, cut to fit a buffer of size bytes.
 void copyBounded(char* buffer, const char* text, std::size_t size) {
@@ -33,7 +34,12 @@ extern "C" VESKOR_EXPORT int VESKOR_STDCALL fnSearch(int connection, const char*
   // No word associator, association off.
   veskorSearchHits* hits = veskorFindEntry(connection, wkbName, pAKBName, nullptr, pMaxNumberHits, 0,
                                            pSplitCompounds, pSearchText);
-  if (hits == nullptr) return veskorGetLatestErrorCode(connection);
+  if (hits == nullptr) {
+    int status = veskorGetLatestErrorCode(connection);
+    // No latest error behind a null list: the thread's state to keep one in could not be made,
+    // for want of memory. Never a success without a list.
+    return status != VESKOR_OK ? status : kOutOfMemory;
+  }
   *pNumberHits = hits->numberHits;
   *pHitList = hits;
   return VESKOR_OK;

@@ -1,6 +1,8 @@
 #include "orlBasics/orlIO.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,20 +12,25 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 
 struct orlStream {
   FILE* file = nullptr;
+  int descriptor = -1;  // atomic output: the temporary file until `file` owns it
   bool input = false;
   int64_t size = 0;      // input: size of the file when it was opened
   int64_t position = 0;  // input: bytes consumed so far
   bool atomic = false;   // output written to tempName, renamed over targetName on commit
+  bool synced = false;
   bool committed = false;
   std::string targetName;
   std::string tempName;
   std::unique_ptr<char[]> buffer;  // the file's stdio buffer; outlives the FILE, closed first
+  std::string directoryName;  // of targetName, made beforehand: nothing may fail after the rename
 };
 
 namespace {
@@ -99,6 +106,11 @@ void* readBlock(orlStream* s, int64_t expected, std::size_t extra, const char* o
   return block;
 }
 
+// A C library call that failed for want of memory is out of memory, not a problem of the file.
+void raiseIfOutOfMemory(const char* operation) {
+  if (errno == ENOMEM) ORL_RAISE(1, 1, "error: out of memory in ", operation);
+}
+
 // The mode a newly created file would get from open(2): 0666 less the process's umask. Read
 // without changing the umask, which would race with other threads.
 mode_t newFileMode() {
@@ -133,12 +145,96 @@ std::string resolvedTarget(const char* name) {
       std::free(real);
       return resolved;
     }
+    // Without memory the link would be replaced by a file instead of written through.
+    raiseIfOutOfMemory("stream_createFileOutputStream");
   }
   return name;
 }
 
 [[noreturn]] void cannotOpenForWriting(const char* name) {
   ORL_RAISE(kGroup, 6, "Datei \"", name, "\" kann nicht zum Schreiben ge\xF6" "ffnet werden");
+}
+
+// Temporary files of a save are named <target>.veskor-tmp.XXXXXX (mkstemp's six characters) and
+// locked (flock) by their writer for as long as it writes them. A temporary file of the target
+// that nobody locks was left by a writer that died: removing it cannot harm a save.
+constexpr const char* kTemporaryMarker = ".veskor-tmp.";
+constexpr std::size_t kTemporarySuffixLength = 6;
+
+// Creates the temporary file from the pattern (rewritten in place to its name) and locks it.
+// Between creating and locking, another process may take the file for a stale one and remove it:
+// then it is made again under a new name. Returns the descriptor, or -1 with errno set.
+int createLockedTemporary(std::string& name) {
+  std::string::size_type suffix = name.size() - kTemporarySuffixLength;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name.replace(suffix, kTemporarySuffixLength, kTemporarySuffixLength, 'X');
+    int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat info;
+    int locked;
+    do {
+      locked = flock(fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked == 0 && fstat(fd, &info) == 0 && info.st_nlink > 0) return fd;
+    int error = errno;
+    if (locked == 0) {
+      ::close(fd);  // removed by another process before we locked it
+      continue;
+    }
+    // No locks on this file system: the file is ours all the same, only it cannot be told from a
+    // stale one by others.
+    if (error == ENOLCK || error == EOPNOTSUPP || error == ENOSYS) return fd;
+    std::remove(name.c_str());
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+bool isTemporaryOf(const char* entry, const std::string& base) {
+  std::size_t markerLength = std::strlen(kTemporaryMarker);
+  std::size_t length = std::strlen(entry);
+  return length == base.size() + markerLength + kTemporarySuffixLength &&
+         std::memcmp(entry, base.data(), base.size()) == 0 &&
+         std::memcmp(entry + base.size(), kTemporaryMarker, markerLength) == 0;
+}
+
+// Removes the temporary file if no writer holds it. The lock is taken on what the name opens and
+// the name checked to still be that file, so neither a file another writer has just renamed into
+// place nor a newer file of the same name is touched.
+void removeIfStale(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat opened, named;
+  if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+    ::unlink(path.c_str());
+  }
+  ::close(fd);
+}
+
+// Removes the stale temporary files of `target` (a resolved path) in its directory. Tidying up is
+// not worth failing a save or a load for: what cannot be done now is tried again next time.
+void removeStaleTemporaries(const std::string& target) noexcept try {
+  std::string directory = directoryOf(target);
+  std::string::size_type slash = target.rfind('/');
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  DIR* listing = opendir(directory.c_str());
+  if (listing == nullptr) return;
+  std::vector<std::string> stale;
+  try {
+    while (const dirent* entry = readdir(listing)) {
+      if (isTemporaryOf(entry->d_name, base)) stale.push_back(directory + "/" + entry->d_name);
+    }
+  } catch (...) {
+    closedir(listing);
+    throw;
+  }
+  closedir(listing);
+  for (const std::string& path : stale) removeIfStale(path);
+} catch (...) {
 }
 
 }  // namespace
@@ -148,6 +244,7 @@ orlStream* stream_createFileInputStream(const char* pFileName) {
   orl::StreamPtr s(new orlStream);
   s->input = true;
   s->file = std::fopen(pFileName, "rb");
+  if (s->file == nullptr) raiseIfOutOfMemory("stream_createFileInputStream");
   struct stat info;
   if (s->file == nullptr || fstat(fileno(s->file), &info) != 0 || !S_ISREG(info.st_mode)) {
     ORL_RAISE(kGroup, 6, "Datei \"", pFileName, "\" kann nicht zum Lesen ge\xF6" "ffnet werden");
@@ -161,7 +258,10 @@ orlStream* stream_createFileOutputStream(const char* pFileName) {
   if (pFileName == nullptr) ORL_RAISE(kGroup, 1, "pFileName == NULL in stream_createFileOutputStream()");
   orl::StreamPtr s(new orlStream);
   s->file = std::fopen(pFileName, "wb");
-  if (s->file == nullptr) cannotOpenForWriting(pFileName);
+  if (s->file == nullptr) {
+    raiseIfOutOfMemory("stream_createFileOutputStream");
+    cannotOpenForWriting(pFileName);
+  }
   useLargeBuffer(s.get());
   return s.release();
 }
@@ -172,60 +272,91 @@ orlStream* stream_createAtomicFileOutputStream(const char* pFileName) {
   s->atomic = true;
   // A link is written through: the file it names is replaced, the link stays.
   s->targetName = resolvedTarget(pFileName);
+  s->directoryName = directoryOf(s->targetName);
   struct stat existing;
   bool exists = stat(s->targetName.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) cannotOpenForWriting(pFileName);
-  std::string pattern = s->targetName + ".tmpXXXXXX";
-  int fd = mkstemp(pattern.data());
-  if (fd < 0) cannotOpenForWriting(pFileName);
-  s->tempName = pattern;
+  removeStaleTemporaries(s->targetName);
+  // Named in the stream only once it is ours: closing the stream removes the file of that name.
+  std::string temporary = s->targetName + kTemporaryMarker + "XXXXXX";
+  int fd = createLockedTemporary(temporary);
+  if (fd < 0) {
+    raiseIfOutOfMemory("stream_createFileOutputStream");
+    cannotOpenForWriting(pFileName);
+  }
+  s->descriptor = fd;
+  s->tempName = std::move(temporary);
   // The replacement keeps the permissions (and, where we may, the owner) of the file it replaces.
   if (exists) {
-    fchmod(fd, existing.st_mode & 07777);
-    if (fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+    fchmod(s->descriptor, existing.st_mode & 07777);
+    if (fchown(s->descriptor, existing.st_uid, existing.st_gid) != 0) {
       // Not permitted for another user's file: the save still goes ahead, owned by us.
     }
   } else {
-    fchmod(fd, newFileMode());
+    fchmod(s->descriptor, newFileMode());
   }
-  s->file = fdopen(fd, "wb");
+  s->file = fdopen(s->descriptor, "wb");
   if (s->file == nullptr) {
-    ::close(fd);
+    raiseIfOutOfMemory("stream_createFileOutputStream");
     cannotOpenForWriting(pFileName);
   }
+  s->descriptor = -1;  // closed with the file from now on
   useLargeBuffer(s.get());
   return s.release();
+}
+
+void stream_sync(orlStream* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_commit");
+  if (pThis->input || pThis->file == nullptr || pThis->synced) return;
+  if (std::fflush(pThis->file) != 0 || fsync(fileno(pThis->file)) != 0) {
+    const char* name = pThis->atomic ? pThis->targetName.c_str() : "";
+    ORL_RAISE(kGroup, 3, "Schreibfehler in stream_commit: Datei \"", name, "\"");
+  }
+  pThis->synced = true;
 }
 
 void stream_commit(orlStream* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in stream_commit");
   if (pThis->input || pThis->file == nullptr) return;
-  bool ok = std::fflush(pThis->file) == 0 && fsync(fileno(pThis->file)) == 0;
-  ok = (std::fclose(pThis->file) == 0) && ok;
-  pThis->file = nullptr;
-  if (ok && pThis->atomic) {
-    ok = std::rename(pThis->tempName.c_str(), pThis->targetName.c_str()) == 0;
-    if (ok) {
-      pThis->committed = true;
-      // Make the rename itself durable.
-      int dir = ::open(directoryOf(pThis->targetName).c_str(), O_RDONLY | O_DIRECTORY);
-      if (dir >= 0) {
-        fsync(dir);
-        ::close(dir);
-      }
-    }
+  stream_sync(pThis);
+  if (!pThis->atomic) {
+    bool closed = std::fclose(pThis->file) == 0;
+    pThis->file = nullptr;
+    if (!closed) ORL_RAISE(kGroup, 3, "Schreibfehler in stream_commit: Datei \"", "", "\"");
+    return;
   }
-  if (!ok) {
-    const char* name = pThis->atomic ? pThis->targetName.c_str() : "";
-    ORL_RAISE(kGroup, 3, "Schreibfehler in stream_commit: Datei \"", name, "\"");
+  // Renamed while the temporary file is still open and locked, so that no other process takes it
+  // for a stale one in between. From here on nothing allocates and nothing raises.
+  if (std::rename(pThis->tempName.c_str(), pThis->targetName.c_str()) != 0) {
+    ORL_RAISE(kGroup, 3, "Schreibfehler in stream_commit: Datei \"", pThis->targetName.c_str(), "\"");
+  }
+  pThis->committed = true;
+  std::fclose(pThis->file);  // flushed and synced already
+  pThis->file = nullptr;
+  // Make the rename itself durable.
+  int dir = ::open(pThis->directoryName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    ::close(dir);
   }
 }
 
 void stream_close(orlStream* pThis) noexcept {
   if (pThis == nullptr) return;
-  if (pThis->file != nullptr) std::fclose(pThis->file);
+  // The temporary file goes before its descriptor (and with it the lock) does.
   if (pThis->atomic && !pThis->committed && !pThis->tempName.empty()) std::remove(pThis->tempName.c_str());
+  if (pThis->file != nullptr) std::fclose(pThis->file);
+  if (pThis->descriptor >= 0) ::close(pThis->descriptor);
   delete pThis;
+}
+
+void stream_removeStaleTemporaryFiles(const char* pFileName) noexcept {
+  if (pFileName == nullptr) return;
+  try {
+    removeStaleTemporaries(resolvedTarget(pFileName));
+  } catch (...) {
+    // Not even the name could be resolved; the next open or save tries again.
+  }
 }
 
 void stream_writeInt32(orlStream* pThis, int32_t value) {

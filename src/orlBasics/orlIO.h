@@ -18,10 +18,18 @@ struct orlStream;
 
 orlStream* stream_createFileInputStream(const char* pFileName);
 orlStream* stream_createFileOutputStream(const char* pFileName);
-// Writes to a temporary file next to pFileName; stream_commit flushes, syncs and renames it over
-// pFileName. Closing without a commit removes the temporary file and leaves pFileName untouched.
+// Writes to a temporary file next to pFileName (<pFileName>.veskor-tmp.XXXXXX, locked while it is
+// written); stream_commit flushes, syncs and renames it over pFileName. Closing without a commit
+// removes the temporary file and leaves pFileName untouched. Stale temporary files of pFileName,
+// left by writers that died, are removed first.
 orlStream* stream_createAtomicFileOutputStream(const char* pFileName);
+// Flushes and syncs an output stream; stream_commit then only renames. Several files that belong
+// together are all synced before any of them is committed.
+void stream_sync(orlStream* pThis);
 void stream_commit(orlStream* pThis);
+// Removes the temporary files of pFileName that no writer holds any more (a save killed part-way
+// leaves one behind). Never fails: what cannot be removed now is tried again next time.
+void stream_removeStaleTemporaryFiles(const char* pFileName) noexcept;
 // Closes the file; null is ignored.
 void stream_close(orlStream* pThis) noexcept;
 

@@ -45,6 +45,11 @@ struct annInnerBox {
   // Visits the neurons in z, y, x order; stops at the first status that is not kAnnOk.
   template <class F>
   int32_t forEach(F&& visit) const {
+    // A box empty in one direction holds no neuron, however long its other sides (a file may say
+    // 0 x 2^31 x 2^31): walking those would not end.
+    for (int d = 0; d < 3; ++d) {
+      if (end[d] <= begin[d]) return kAnnOk;
+    }
     for (int32_t z = begin[2]; z < end[2]; ++z) {
       for (int32_t y = begin[1]; y < end[1]; ++y) {
         for (int32_t x = begin[0]; x < end[0]; ++x) {

@@ -110,6 +110,10 @@ bool annLayer_fitsNeurons(const annLayer* pThis, int32_t pNumberNeurons);
 // before the failure.
 int32_t annNetwork_createFromFile(annNetwork** ppNetwork, nciDefinitions* pDefinitions,
                                   const char* pFileName);
+// Writes the network to a new temporary file for pFileName and syncs it; on success *ppStream is
+// that stream, which the caller commits (replacing the file) or closes (leaving it as it was).
+int32_t annNetwork_writeTemporary(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
+                                  const char* pFileName, orlStream** ppStream);
 // Replaces the file atomically.
 int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
                         const char* pFileName);

@@ -291,17 +291,27 @@ int32_t annNetwork_createFromFile(annNetwork** ppNetwork, nciDefinitions* pDefin
   });
 }
 
-int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
-                        const char* pFileName) {
+int32_t annNetwork_writeTemporary(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
+                                  const char* pFileName, orlStream** ppStream) {
   if (pNetwork == nullptr) return kAnnNothingToSave;
-  if (pDefinitions == nullptr || pFileName == nullptr) return kAnnInvalid;
+  if (pDefinitions == nullptr || pFileName == nullptr || ppStream == nullptr) return kAnnInvalid;
   int32_t status = checkSavable(pNetwork);
   if (status != kAnnOk) return status;
   return guarded([&] {
     orl::StreamPtr out(stream_createAtomicFileOutputStream(pFileName));
     writeNetwork(out.get(), pDefinitions, pNetwork);
-    stream_commit(out.get());
+    stream_sync(out.get());
+    *ppStream = out.release();
   });
+}
+
+int32_t annNetwork_save(const annNetwork* pNetwork, const nciDefinitions* pDefinitions,
+                        const char* pFileName) {
+  orlStream* written = nullptr;
+  int32_t status = annNetwork_writeTemporary(pNetwork, pDefinitions, pFileName, &written);
+  if (status != kAnnOk) return status;
+  orl::StreamPtr out(written);
+  return guarded([&] { stream_commit(out.get()); });
 }
 
 int32_t annNetwork_write(const annNetwork* pNetwork, const nciDefinitions* pDefinitions, orlStream* pStream) {

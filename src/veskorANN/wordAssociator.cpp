@@ -59,18 +59,21 @@ orlFileTime modificationTime(const char* fileName, const char* operation) {
   return time;
 }
 
-void writeHeaderFile(const wordAssociator* wa, const char* fileName) {
+// Each writer leaves its file written and synced but not yet in place (see wordAssociator_saveAs).
+orlStream* writeHeaderFile(const wordAssociator* wa, const char* fileName) {
   orl::StreamPtr out(stream_createAtomicFileOutputStream(fileName));
   wordAssociator_writeHeader(out.get(), wa->version, wa->headerValue);
-  stream_commit(out.get());
+  stream_sync(out.get());
+  return out.release();
 }
 
-void writeWordTable(const wordAssociator* wa, const char* fileName) {
+orlStream* writeWordTable(const wordAssociator* wa, const char* fileName) {
   orl::StreamPtr out(stream_createAtomicFileOutputStream(fileName));
   const int32_t numberWords = vector_getNumberElements(wa->wordVector.get());
   wordAssociator_writeWordTable(out.get(), numberWords,
                                 static_cast<const char* const*>(wa->wordVector->buffer));
-  stream_commit(out.get());
+  stream_sync(out.get());
+  return out.release();
 }
 
 }  // namespace
@@ -102,6 +105,10 @@ wordAssociator* wordAssociator_createFromFile(const char* pFileName) {
   if (pFileName == nullptr) ORL_RAISE(kGroup, 1, "pFileName == NULL in wordAssociator_createFromFile()");
   orl::WordAssociatorPtr wa(new wordAssociator);
   readHeaderFile(wa.get(), pFileName);
+  for (const char* extension : {"net", "tab"}) {
+    stream_removeStaleTemporaryFiles(wordAssociator_partFileName(pFileName, wa->version, extension).c_str());
+  }
+  stream_removeStaleTemporaryFiles(pFileName);
   wa->fileNameAssociator.reset(orlStrdup(pFileName));
   wa->fileTime = modificationTime(pFileName, "wordAssociator_createFromFile()");
   wa->modified = false;
@@ -140,11 +147,19 @@ void wordAssociator_saveAs(const wordAssociator* pThis, const char* pFileName) {
   if (pThis == nullptr || pFileName == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pFileName == NULL in wordAssociator_saveAs()");
   }
-  writeHeaderFile(pThis, pFileName);
-  CHECK_NETWORK_STATUS(
-      annNetwork_save(pThis->network.get(), pThis->nciDefinitions.get(),
-                      wordAssociator_partFileName(pFileName, pThis->version, "net").c_str()));
-  writeWordTable(pThis, wordAssociator_partFileName(pFileName, pThis->version, "tab").c_str());
+  std::string networkName = wordAssociator_partFileName(pFileName, pThis->version, "net");
+  std::string tableName = wordAssociator_partFileName(pFileName, pThis->version, "tab");
+  // All three files are written before any of them replaces its predecessor: a failure (a full
+  // disk, no memory) leaves the old three as they were. Only dying between the renames can mix them.
+  orl::StreamPtr header(writeHeaderFile(pThis, pFileName));
+  orlStream* written = nullptr;
+  CHECK_NETWORK_STATUS(annNetwork_writeTemporary(pThis->network.get(), pThis->nciDefinitions.get(),
+                                                 networkName.c_str(), &written));
+  orl::StreamPtr network(written);
+  orl::StreamPtr table(writeWordTable(pThis, tableName.c_str()));
+  stream_commit(header.get());
+  stream_commit(network.get());
+  stream_commit(table.get());
 }
 
 nciDefinitions* wordAssociator_createNciDefinitions(wordAssociator* pThis) {

@@ -143,27 +143,34 @@ class PendingFiles {
   PendingFiles(const PendingFiles&) = delete;
   PendingFiles& operator=(const PendingFiles&) = delete;
   ~PendingFiles() {
-    for (const std::string& name : replaced_) std::remove(name.c_str());
+    for (std::size_t i = 0; i < replaced_; ++i) std::remove(names_[i].c_str());
   }
 
   orlStream* add(std::string name) {
+    // Room first: a stream made before its owner's slot could not be released when that fails.
+    streams_.reserve(streams_.size() + 1);
+    names_.reserve(names_.size() + 1);
     streams_.emplace_back(stream_createAtomicFileOutputStream(name.c_str()));
     names_.push_back(std::move(name));
     return streams_.back().get();
   }
 
+  // Nothing here allocates once the first file is in place, so no failure can leave one of them
+  // replaced without being counted.
   void replace() {
+    // Synced before the first is renamed: a full disk found by the sync leaves F untouched.
+    for (const orl::StreamPtr& stream : streams_) stream_sync(stream.get());
     for (std::size_t i = 0; i < streams_.size(); ++i) {
       stream_commit(streams_[i].get());
-      replaced_.push_back(names_[i]);
+      replaced_ = i + 1;
     }
-    replaced_.clear();
+    replaced_ = 0;
   }
 
  private:
   std::vector<orl::StreamPtr> streams_;
   std::vector<std::string> names_;
-  std::vector<std::string> replaced_;
+  std::size_t replaced_ = 0;  // the first names_ already in place
 };
 
 }  // namespace

@@ -98,6 +98,18 @@ namedSyncedDataObject* dataManager_unlinkDataObject(dataManager* pThis, const vo
   return object;
 }
 
+namedSyncedDataObject* dataManager_unlinkAnyDataObject(dataManager* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "error: pThis == NULL in dataManager_unlinkAnyDataObject");
+  ExclusiveHold hold(pThis->access);
+  hash_scan_t scan;
+  hash_scan_begin(&scan, pThis->table);
+  hnode_t* node = hash_scan_next(&scan);
+  if (node == nullptr) return nullptr;
+  auto* object = static_cast<namedSyncedDataObject*>(hnode_get(node));
+  hash_delete_free(pThis->table, node);
+  return object;
+}
+
 namedSyncedDataObject* dataManager_getDataObject(dataManager* pThis, const void* pDataObjectID) {
   if (pThis == nullptr || pDataObjectID == nullptr) {
     ORL_RAISE(kGroup, 1, "error: pThis == NULL || pDataObjectID == NULL in dataManager_getDataObject");

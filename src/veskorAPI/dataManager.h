@@ -24,6 +24,9 @@ namedSyncedDataObject* dataManager_unlinkDataObject(dataManager* pThis, const vo
 // The object with one more reference (unknown identifier: code 3); give it back with
 // namedSyncedDataObject_releaseReference.
 namedSyncedDataObject* dataManager_getDataObject(dataManager* pThis, const void* pDataObjectID);
+// Removes some object from the registry, or returns null when none is left. Allocates nothing, so
+// that a clean-up empties the registry however little memory is left.
+namedSyncedDataObject* dataManager_unlinkAnyDataObject(dataManager* pThis);
 // Whether an object is registered under the identifier (a hint: another thread may change it).
 bool dataManager_hasDataObject(dataManager* pThis, const void* pDataObjectID);
 // A vector of new identifier copies (pointer-sized elements) in table order; the caller frees

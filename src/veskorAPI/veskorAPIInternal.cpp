@@ -8,20 +8,29 @@
 
 #include "orlBasics/errorGroups.h"
 #include "orlBasics/orlText.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
 
 constinit veskorAPIState gState;
 
-// The thread's slot. Its destructor is the thread-end hook that releases the thread's state.
+void releaseThreadState() noexcept;
+
+// The thread's slot. Its hook releases the thread's state when the thread ends. The slot is
+// trivially destructible: a thread_local destructor would be registered on first touch, and
+// glibc ends the process when that finds no memory; the hook's registration is reported instead.
 struct ThreadSlot {
-  veskorThreadState* state = nullptr;
-  uint64_t generation = 0;
-  ~ThreadSlot() { veskorFreeThreadState(state); }
+  veskorThreadState* state;
+  uint64_t generation;
+  orlThreadExitHook atExit;
 };
 
-thread_local ThreadSlot tSlot;
+constinit thread_local ThreadSlot tSlot{nullptr, 0, {&releaseThreadState, nullptr, false}};
+
+void releaseThreadState() noexcept {
+  veskorFreeThreadState(tSlot.state);
+}
 
 veskorThreadState* requireThreadState(const char* operation) {
   veskorThreadState* state = veskorGetThreadState();
@@ -112,6 +121,18 @@ int veskorStatusOfCurrentException(const char* context) noexcept {
   }
 }
 
+bool veskorHandlingOutOfMemory() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return true;
+  } catch (const orl::Exception& e) {
+    return orl::matches(e, {{orl::errorGroup::memory, 1}});
+  } catch (...) {
+    return false;
+  }
+}
+
 bool veskorLockInitMutex(std::unique_lock<std::mutex>& lock) noexcept {
   try {
     lock.lock();
@@ -154,6 +175,7 @@ int veskorInitThread() noexcept {
   // A state of an earlier initialisation goes; the new one starts without a latest error.
   veskorFreeThreadState(tSlot.state);
   try {
+    orlRegisterThreadExitHook(&tSlot.atExit);
     auto* state = static_cast<veskorThreadState*>(orlMalloc(sizeof(veskorThreadState)));
     *state = veskorThreadState{nullptr, nullptr};
     orl::ScopeGuard undo([state] { veskorFreeThreadState(state); });
@@ -193,7 +215,14 @@ void veskorFreeThreadState(veskorThreadState* pState) noexcept {
 void veskorPushToCleanupStack(veskorCleanupFct pFct, void* pArg, uint8_t alwaysExecute) {
   veskorThreadState* state = requireThreadState("veskorPushToCleanupStack()");
   veskorCleanupStackEntry entry{pArg, pFct, alwaysExecute};
-  vector_appendElement(state->cleanupStack, &entry);
+  try {
+    vector_appendElement(state->cleanupStack, &entry);
+  } catch (...) {
+    // Not registered, nothing would ever release it; the call fails with this very failure, so
+    // the resource goes now, as the unwinding would have taken it.
+    pFct(pArg);
+    throw;
+  }
 }
 
 int32_t veskorCleanupStackDepth() {
@@ -313,18 +342,11 @@ void veskorFreeRegistries(veskorAPIState& state) {
 
 void veskorCloseAll(dataManager* manager, void (*closeData)(void*)) {
   if (manager == nullptr) return;
-  orl::VectorPtr ids(dataManager_getIDsOfDataObjects(manager));
+  // One object after the other, without a list of them: a list would need memory, and the
+  // registry must be emptied even when there is none left.
   std::exception_ptr first;
-  for (int32_t i = 0; i < vector_getNumberElements(ids.get()); ++i) {
-    orl::OwnedText id(static_cast<char*>(orl::vectorAt<void*>(ids.get(), i)));
+  while (namedSyncedDataObject* object = dataManager_unlinkAnyDataObject(manager)) {
     try {
-      namedSyncedDataObject* object;
-      try {
-        object = dataManager_unlinkDataObject(manager, id.get());
-      } catch (const orl::Exception& e) {
-        if (!orl::matches(e, {{orl::errorGroup::dataManager, 3}})) throw;
-        continue;  // closed by someone else meanwhile
-      }
       closeData(namedSyncedDataObject_free(object));
     } catch (...) {
       if (!first) first = std::current_exception();

@@ -108,6 +108,7 @@ int veskorInitThread() noexcept;
 veskorThreadState* veskorGetThreadState() noexcept;
 void veskorFreeThreadState(veskorThreadState* pState) noexcept;
 
+// When the entry cannot be stored (out of memory), pFct(pArg) runs at once and the failure passes on.
 void veskorPushToCleanupStack(veskorCleanupFct pFct, void* pArg, uint8_t alwaysExecute);
 int32_t veskorCleanupStackDepth();
 // Removes the entries above `depth`, last pushed first, running those marked alwaysExecute or all
@@ -123,6 +124,9 @@ int veskorMapException(int32_t group, int32_t code, const char* context) noexcep
 // The status of the exception being handled (call only inside a catch block): mapped for the
 // engine's exceptions and out of memory, VESKOR_ERROR_FATAL for anything else.
 int veskorStatusOfCurrentException(const char* context) noexcept;
+// Whether the exception being handled (call only inside a catch block) is out of memory:
+// std::bad_alloc or the engine's group 1 code 1.
+bool veskorHandlingOutOfMemory() noexcept;
 // Takes the initialisation mutex; false when it cannot be had.
 bool veskorLockInitMutex(std::unique_lock<std::mutex>& lock) noexcept;
 

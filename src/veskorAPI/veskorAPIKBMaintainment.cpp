@@ -1,7 +1,8 @@
 // Changing open knowledge bases: adding and deleting entries and documents, defragmenting.
 // Every function holds exclusive access to the knowledge bases it names for the whole call, the
-// application knowledge base first, then the word knowledge base. Nothing is saved here, and what
-// was stored before a failure stays stored.
+// application knowledge base first, then the word knowledge base. Nothing is saved here. What was
+// stored before a failure stays stored, except when the call runs out of memory: then it fails as
+// a whole (see addingAllOrNothingWithoutMemory; in a batch, the entry it was adding).
 #include <cstring>
 
 #include "kazlib/hash.h"
@@ -33,12 +34,33 @@ akbAndWkb accessAKBAndWKB(veskorCall_t& call, const char* pWKBName, const char* 
   return {akb, wkb};
 }
 
+// Runs adds to the AKB and the WKB. When they run out of memory part-way, everything they added
+// is taken out again, so that the call's status 101 leaves both knowledge bases as they were; a
+// half-added entry or document would otherwise stay, the caller unable to tell which part. Other
+// failures keep what was added before them, as callers have always seen.
+template <class Adds>
+void addingAllOrNothingWithoutMemory(akbAndWkb kbs, Adds&& adds) {
+  knowledgeBaseMark akbMark = knowledgeBase_mark(kbs.akb);
+  knowledgeBaseMark wkbMark = kbs.wkb != nullptr ? knowledgeBase_mark(kbs.wkb) : akbMark;
+  try {
+    adds();
+  } catch (...) {
+    if (veskorHandlingOutOfMemory()) {
+      if (kbs.wkb != nullptr && kbs.wkb != kbs.akb) knowledgeBase_rollBack(kbs.wkb, wkbMark);
+      knowledgeBase_rollBack(kbs.akb, akbMark);
+    }
+    throw;
+  }
+}
+
 // One entry as veskorAddEntry stores it: its text normalised, added to the AKB, its words
-// registered in the WKB.
+// registered in the WKB; all or nothing when memory runs out.
 void addOneEntry(const akbAndWkb& kbs, const hash_t* abbreviations, const char* key, const char* entryText) {
   orl::OwnedText text(cAPIAdd_preprocessText(entryText, abbreviations));
-  knowledgeBase_addEntry(kbs.akb, key, text.get(), nullptr, 0.0);
-  if (kbs.wkb != nullptr) registerEntryWords(kbs.wkb, text.get());
+  addingAllOrNothingWithoutMemory(kbs, [&] {
+    knowledgeBase_addEntry(kbs.akb, key, text.get(), nullptr, 0.0);
+    if (kbs.wkb != nullptr) registerEntryWords(kbs.wkb, text.get());
+  });
 }
 
 knowledgeBase* accessKB(veskorCall_t& call, const char* pKBName) {
@@ -120,7 +142,8 @@ extern "C" VESKOR_EXPORT int veskorAddDocument(int connectionID, const char* pWK
     }
     akbAndWkb kbs = accessAKBAndWKB(call, pWKBName, pAKBName);
     // Refuses an AKB of single entries (group 200 code 2, status 18).
-    kbase_addFile(pPrimaryKey, pTextOfDocument, kbs.akb, kbs.wkb);
+    addingAllOrNothingWithoutMemory(kbs,
+                                    [&] { kbase_addFile(pPrimaryKey, pTextOfDocument, kbs.akb, kbs.wkb); });
   });
 }
 

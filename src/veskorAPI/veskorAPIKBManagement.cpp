@@ -3,6 +3,7 @@
 // connection may use or close them by name.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "orlBasics/orlText.h"
@@ -135,6 +136,7 @@ extern "C" VESKOR_EXPORT int veskorRemoveKBFile(int connectionID, const char* pK
     // Only a regular file counts: fopen opens a directory for reading as well, and std::remove
     // would then delete it when it is empty.
     std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr && errno == ENOMEM) ORL_RAISE(1, 1, "error: out of memory in veskorRemoveKBFile()");
     struct stat info;
     bool regular = file != nullptr && fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
     if (file != nullptr) std::fclose(file);

@@ -41,7 +41,15 @@ void build(const char* path, const wordAssociatorGraph& graph, knowledgeBase* wk
   int registered = 0;
   wordAssociator_build(path, graph.words(), graph.links(), [&] {
     if (wkb == nullptr) return;
-    for (const std::string& word : graph.spellings()) registered += associatorWord_register(wkb, word);
+    // Registering only appends: out of memory part-way takes the words back out, so that status
+    // 101 leaves the WKB as it was. Other failures keep what was registered before them.
+    knowledgeBaseMark mark = knowledgeBase_mark(wkb);
+    try {
+      for (const std::string& word : graph.spellings()) registered += associatorWord_register(wkb, word);
+    } catch (...) {
+      if (veskorHandlingOutOfMemory()) knowledgeBase_rollBack(wkb, mark);
+      throw;
+    }
   });
   if (info != nullptr) {
     info->numberWords = static_cast<int>(graph.words().size());

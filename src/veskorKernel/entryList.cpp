@@ -180,6 +180,17 @@ std::vector<int32_t> entryList_defragment(entryList* pThis) {
   return newIndexOf;
 }
 
+void entryList_truncate(entryList* pThis, int32_t pCount) noexcept {
+  if (pThis == nullptr || pCount < 0) return;
+  const auto count = static_cast<int32_t>(pThis->entries.size());
+  if (pCount >= count) return;
+  // The text index may hold the entries that go; it is built again on the next look-up by text.
+  entryList_privateFreeEntryTextHash(pThis);
+  for (int32_t i = pCount; i < count; ++i) freeEntryContents(pThis, entryAt(pThis, i));
+  // Shrinking keeps the buffer: nothing is allocated.
+  pThis->entries.resize(static_cast<std::size_t>(pCount));
+}
+
 void entryList_freeAllEntries(entryList* pThis) {
   if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in entryList_freeAllEntries");
   int32_t count = entryList_getMaxIndex(pThis) + 1;

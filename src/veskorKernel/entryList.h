@@ -89,6 +89,9 @@ std::vector<int32_t> entryList_findEntryByKey(const entryList* pThis, const char
 std::vector<int32_t> entryList_findEntryByText(const entryList* pThis, const char* pText);
 // Closes the holes; returns the mapping old index -> new index or -1.
 std::vector<int32_t> entryList_defragment(entryList* pThis);
+// Takes the entries from index pCount on out again, as if they had never been appended (the undo
+// of appends). Cannot fail; null or a count beyond the list does nothing.
+void entryList_truncate(entryList* pThis, int32_t pCount) noexcept;
 void entryList_save(const entryList* pThis, orlStream* pStream);
 entryList* entryList_createFromStream(orlStream* pStream);
 void entryList_freeAllEntries(entryList* pThis);

@@ -144,6 +144,35 @@ void featureSpace_deletePoint(featureSpace* pThis, int32_t pIndexEntry) {
   flag = 1;
 }
 
+void featureSpace_removePointsFrom(featureSpace* pThis, int32_t pIndexEntry, int32_t pHighestIndex) noexcept {
+  if (pThis == nullptr || pIndexEntry < 0) return;
+  featureRecord* emptied = nullptr;
+  hash_scan_t scan;
+  hash_scan_begin(&scan, pThis->features);
+  while (hnode_t* node = hash_scan_next(&scan)) {
+    auto* record = static_cast<featureRecord*>(hnode_get(node));
+    if (record->set.indexMax < pIndexEntry) continue;
+    // The points are the newest, so they are the last indices of each set.
+    while (record->set.count > 0 && record->set.indexMax >= pIndexEntry)
+      popIndex(record, record->set.indexMax);
+    if (record->set.count == 0) {
+      record->nextRemoved = emptied;
+      emptied = record;
+    }
+  }
+  while (emptied != nullptr) {
+    featureRecord* next = emptied->nextRemoved;
+    dropNewFeature(pThis, emptied);
+    emptied = next;
+  }
+  // Indices that are used again must not come back deleted.
+  std::vector<unsigned char>& flags = pThis->deletedFlags;
+  if (flags.size() > static_cast<std::size_t>(pIndexEntry)) {
+    std::fill(flags.begin() + pIndexEntry, flags.end(), static_cast<unsigned char>(0));
+  }
+  pThis->highestIndex = pHighestIndex;
+}
+
 void featureSpace_defragment(featureSpace* pThis, std::span<const int32_t> pIndexMappingFSPPoints) {
   if (pThis == nullptr) {
     ORL_RAISE(kGroup, 1, "pThis == NULL || pIndexMappingFSPPoints == NULL in featureSpace_defragment");

@@ -48,6 +48,10 @@ void featureSpace_free(featureSpace* pThis) noexcept;
 int32_t featureSpace_addEntry(featureSpace* pThis, std::span<const std::string_view> pFeatureIDs,
                               int32_t pIndexEntry);
 void featureSpace_deletePoint(featureSpace* pThis, int32_t pIndexEntry);
+// Takes the points from pIndexEntry on out of every entry set (features left without points go),
+// as if they had never been added, and makes pHighestIndex the highest index again. The undo of
+// adds; it reads every feature, and it cannot fail.
+void featureSpace_removePointsFrom(featureSpace* pThis, int32_t pIndexEntry, int32_t pHighestIndex) noexcept;
 // Replaces pHits by the best points by falling count of shared seek features, ties to the lower
 // index, confidence = count / number of seek features. A single seek feature takes the first
 // points of its set, a deleted one using up its place.

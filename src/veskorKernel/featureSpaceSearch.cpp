@@ -14,6 +14,7 @@
 
 #include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "orlBasics/scopeGuard.h"
 #include "veskorKernel/featureIndex.h"
 #include "veskorKernel/featureMembers.h"
@@ -68,8 +69,7 @@ struct SearchScratch {
 // The thread's scratch through a call: where the compiler sees the thread-local itself, it
 // recomputes its address (a call into the dynamic loader) at each use, even in the counting loop.
 [[gnu::noinline]] SearchScratch& scratch() {
-  thread_local SearchScratch tScratch;
-  return tScratch;
+  return orl::threadLocal<SearchScratch>();
 }
 
 bool ranksBefore(const Candidate& a, const Candidate& b) {

@@ -6,6 +6,7 @@
 #include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
 #include "orlBasics/orlMemory.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
 #include "veskorKernel/knowledgeBaseRecord.h"
 
@@ -13,10 +14,14 @@ namespace {
 
 constexpr int32_t kGroup = orl::errorGroup::knowledgeBase;
 
-// The features of the entry being added, kept per thread so that their room is reused.
+struct EntryFeatures {
+  veskorKernel::FeatureViews features;
+};
+
+// The features of the entry being added, kept per thread so that their room is reused; through a
+// call, so that the thread-local's address is not recomputed at each use.
 [[gnu::noinline]] veskorKernel::FeatureViews& entryFeatures() {
-  thread_local veskorKernel::FeatureViews tFeatures;
-  return tFeatures;
+  return orl::threadLocal<EntryFeatures>().features;
 }
 
 bool entryInformationSatisfied(const knowledgeBaseSettings& settings, const char* key, const void* features,
@@ -112,6 +117,25 @@ void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const
   }
   pThis->modificationFlags |= knowledgeBase_changed;
   pThis->generation = knowledgeBase_newGeneration();
+}
+
+knowledgeBaseMark knowledgeBase_mark(const knowledgeBase* pThis) {
+  if (pThis == nullptr) ORL_RAISE(kGroup, 1, "pThis == NULL in knowledgeBase_mark");
+  return {entryList_getMaxIndex(pThis->entryList) + 1, pThis->featureSpace->highestIndex,
+          pThis->modificationFlags};
+}
+
+void knowledgeBase_rollBack(knowledgeBase* pThis, const knowledgeBaseMark& pMark) noexcept {
+  if (pThis == nullptr) return;
+  const bool added = entryList_getMaxIndex(pThis->entryList) + 1 > pMark.numberEntries;
+  featureSpace_removePointsFrom(pThis->featureSpace, pMark.numberEntries, pMark.highestPoint);
+  entryList_truncate(pThis->entryList, pMark.numberEntries);
+  pThis->modificationFlags = pMark.modificationFlags;
+  if (added) {
+    // The indices taken back go to the next entries added: what was derived per index must go too.
+    pThis->generation = knowledgeBase_newGeneration();
+    pThis->indexGeneration = pThis->generation;
+  }
 }
 
 int32_t knowledgeBase_getNumberEntries(const knowledgeBase* pThis) {

@@ -72,6 +72,18 @@ void knowledgeBase_saveAs(knowledgeBase* pThis, const char* pFileName);
 void knowledgeBase_defragment(knowledgeBase* pThis);
 void knowledgeBase_addEntry(knowledgeBase* pThis, const char* pPrimaryKey, const char* pText,
                             const void* pSyntacticFeatures, double pValue);
+// What adds can be undone to: adds only append, so the numbers of entries and points and the
+// modification flags describe the knowledge base before them.
+struct knowledgeBaseMark {
+  int32_t numberEntries;
+  int32_t highestPoint;
+  int32_t modificationFlags;
+};
+knowledgeBaseMark knowledgeBase_mark(const knowledgeBase* pThis);
+// Takes every entry added since the mark out again (entry, features, text index), so that a call
+// that failed part-way leaves the knowledge base as it was. Cannot fail. Only adds may have
+// happened since the mark.
+void knowledgeBase_rollBack(knowledgeBase* pThis, const knowledgeBaseMark& pMark) noexcept;
 // Deletes the entries whose key matches (mode 1 prefix, 0 suffix, other exact).
 void knowledgeBase_deleteEntry(knowledgeBase* pThis, const char* pPrimaryKey, int32_t pMatchMode);
 // The entries a search can find; deleted ones leave holes until defragmentation, which do not count.

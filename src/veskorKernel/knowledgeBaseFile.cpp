@@ -47,6 +47,7 @@ void writeFile(const knowledgeBase* kb, orlStream* stream) {
 
 knowledgeBase* knowledgeBase_createFromFile(const char* pFileName) {
   if (pFileName == nullptr) ORL_RAISE(kGroup, 1, "pFileName == NULL in knowledgeBase_createFromFile");
+  stream_removeStaleTemporaryFiles(pFileName);
   orl::StreamPtr stream(stream_createFileInputStream(pFileName));
   orl::OwnedText tag(stream_readChars(stream.get(), 4));
   if (tag == nullptr || std::memcmp(tag.get(), "KBSE", 4) != 0) wrongFormat();

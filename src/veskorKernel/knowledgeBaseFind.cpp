@@ -5,6 +5,7 @@
 
 #include "orlBasics/errorGroups.h"
 #include "orlBasics/orlException.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "orlBasics/scopeGuard.h"
 #include "veskorKernel/knowledgeBaseFeatures.h"
 #include "veskorKernel/knowledgeBaseRecord.h"
@@ -14,11 +15,13 @@ namespace {
 
 constexpr int32_t kGroup = orl::errorGroup::knowledgeBase;
 
-// Per-thread scratch of the searches. A callback that searches again takes fresh ones, since the
-// vectors are taken out while in use.
-thread_local veskorKernel::FeatureViews tSeekFeatures;
-thread_local std::vector<featureSpaceHit> tFound;
-thread_local std::vector<knowledgeBaseHit> tHits;
+// Per-thread scratch of the searches (made on first use, see orlThreadLocal.h). A callback that
+// searches again takes fresh vectors, since each is taken out while in use.
+struct FindScratch {
+  veskorKernel::FeatureViews seekFeatures;
+  std::vector<featureSpaceHit> found;
+  std::vector<knowledgeBaseHit> hits;
+};
 
 void checkFindArguments(const knowledgeBase* kb, const char* seekString, int32_t numberResults) {
   if (kb == nullptr || seekString == nullptr)
@@ -32,8 +35,9 @@ void checkFindArguments(const knowledgeBase* kb, const char* seekString, int32_t
 int32_t rankPoints(const knowledgeBase* kb, const char* seekString, int32_t numberResults,
                    std::vector<featureSpaceHit>& found) {
   checkFindArguments(kb, seekString, numberResults);
-  veskorKernel::FeatureViews features = std::move(tSeekFeatures);
-  orl::ScopeGuard giveBack([&] { tSeekFeatures = std::move(features); });
+  FindScratch& scratch = orl::threadLocal<FindScratch>();
+  veskorKernel::FeatureViews features = std::move(scratch.seekFeatures);
+  orl::ScopeGuard giveBack([&] { scratch.seekFeatures = std::move(features); });
   veskorKernel::PreparedText prepared = veskorKernel::prepareText(kb, seekString);
   veskorKernel::computeDistinctFeatures(kb, prepared.featureText(), features);
   featureSpace_findEntries(kb->featureSpace, features, numberResults, found);
@@ -61,8 +65,9 @@ void appendHit(knowledgeBaseResultList& list, const knowledgeBase* kb, int32_t i
 
 knowledgeBaseResultList knowledgeBase_find(const knowledgeBase* pThis, const char* pSeekString,
                                            int32_t pNumberResults) {
-  std::vector<featureSpaceHit> found = std::move(tFound);
-  orl::ScopeGuard giveBack([&] { tFound = std::move(found); });
+  FindScratch& scratch = orl::threadLocal<FindScratch>();
+  std::vector<featureSpaceHit> found = std::move(scratch.found);
+  orl::ScopeGuard giveBack([&] { scratch.found = std::move(found); });
   int32_t numberFeatures = rankPoints(pThis, pSeekString, pNumberResults, found);
   knowledgeBaseResultList result;
   result.reserve(found.size());
@@ -73,11 +78,12 @@ knowledgeBaseResultList knowledgeBase_find(const knowledgeBase* pThis, const cha
 
 void knowledgeBase_findEach(const knowledgeBase* pThis, const char* pSeekString, int32_t pNumberResults,
                             const std::function<void(std::span<const knowledgeBaseHit>)>& onHits) {
-  std::vector<featureSpaceHit> found = std::move(tFound);
-  std::vector<knowledgeBaseHit> hits = std::move(tHits);
+  FindScratch& scratch = orl::threadLocal<FindScratch>();
+  std::vector<featureSpaceHit> found = std::move(scratch.found);
+  std::vector<knowledgeBaseHit> hits = std::move(scratch.hits);
   orl::ScopeGuard giveBack([&] {
-    tFound = std::move(found);
-    tHits = std::move(hits);
+    scratch.found = std::move(found);
+    scratch.hits = std::move(hits);
   });
   rankPoints(pThis, pSeekString, pNumberResults, found);
   hits.clear();

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "orlBasics/orlThreadLocal.h"
 #include "orlBasics/scopeGuard.h"
 
 namespace {
@@ -34,10 +35,17 @@ bool coverSameWords(const std::vector<float>& a, const std::vector<float>& b) {
   return true;
 }
 
+// Kept per thread so that their memory is reused.
+struct MergeScratch {
+  std::vector<float> a, b;
+};
+
 // Two sentences of a document that match the same words count once, with the better of them;
 // sentences that match different words add up.
 void mergeSentence(documentHit& document, const sentenceHit& sentence) {
-  thread_local std::vector<float> a, b;
+  MergeScratch& scratch = orl::threadLocal<MergeScratch>();
+  std::vector<float>& a = scratch.a;
+  std::vector<float>& b = scratch.b;
   denseScores(document.wordScores, a);
   denseScores(sentence.wordScores, b);
   if (coverSameWords(a, b)) {
@@ -108,6 +116,14 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
   return documents;
 }
 
+namespace {
+
+struct GroupingScratch {
+  std::vector<uint32_t> positionOf;
+};
+
+}  // namespace
+
 std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences, const entryDocuments& numbers) {
   const auto covered = static_cast<int32_t>(numbers.documentOf.size());
   for (const sentenceHit& sentence : sentences) {
@@ -115,7 +131,7 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
   }
   // Position + 1 of each document met, by document number; kept per thread and cleared for the
   // documents met, also when a merge throws.
-  thread_local std::vector<uint32_t> positionOf;
+  std::vector<uint32_t>& positionOf = orl::threadLocal<GroupingScratch>().positionOf;
   if (positionOf.size() < static_cast<std::size_t>(numbers.numberDocuments)) {
     positionOf.resize(static_cast<std::size_t>(numbers.numberDocuments));
   }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <unordered_set>
 
+#include "orlBasics/orlThreadLocal.h"
 #include "veskorText/germanText.h"
 
 namespace {
@@ -33,9 +34,14 @@ struct wordMatches {
   double sum = 0;
 };
 
+// Kept per thread so that its memory is reused.
+struct ScoreScratch {
+  std::vector<wordMatches> words;
+};
+
 double scoreOf(const std::vector<std::size_t>& members, const std::vector<sentenceHit>& sentences,
                double lengthRatio) {
-  thread_local std::vector<wordMatches> words;
+  std::vector<wordMatches>& words = orl::threadLocal<ScoreScratch>().words;
   words.clear();
   for (std::size_t s : members) {
     for (const wordScore& w : sentences[s].wordScores) {

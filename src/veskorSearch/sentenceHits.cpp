@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "orlBasics/orlThreadLocal.h"
+
 namespace {
 
 // Several words matching with a low score are trusted a little less than their sum says; a
@@ -23,9 +25,12 @@ void correctScore(sentenceHit& hit) {
 
 namespace {
 
+struct CollectorPositions {
+  std::vector<uint32_t> positions;
+};
+
 std::vector<uint32_t>& positionsByIndex() {
-  thread_local std::vector<uint32_t> positions;
-  return positions;
+  return orl::threadLocal<CollectorPositions>().positions;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "orlBasics/orlText.h"
+#include "orlBasics/orlThreadLocal.h"
 #include "veskorText/featureKey.h"
 
 namespace veskorText {
@@ -51,8 +52,7 @@ struct SeenTable {
 // Through a call: where the compiler sees the thread-local itself, it recomputes its address (a
 // call into the dynamic loader) at uses all over the loop.
 [[gnu::noinline]] SeenTable& seenTable() {
-  thread_local SeenTable tSeen;
-  return tSeen;
+  return orl::threadLocal<SeenTable>();
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 #include "orlBasics/orlIO.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "orlBasics/orlException.h"
 #include "support/raises.h"
@@ -201,6 +202,36 @@ TEST_F(OrlIO, AtomicOutputReplacesTheTargetOnlyOnCommit) {
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 1);
+}
+
+// A save removes the temporary files of its target that writers which died left behind, and
+// only those: not the one a live writer holds, nor files that merely look alike.
+TEST_F(OrlIO, SavesRemoveStaleTemporaryFilesOfTheirTargetOnly) {
+  writeFileBytes(file, "old");
+  const std::string stale = file + ".veskor-tmp.aB3dE9";
+  writeFileBytes(stale, "left by a killed save");
+  const std::vector<std::string> alike = {file + ".veskor-tmp.aB3dE", file + ".veskor-tmp.aB3dE9x",
+                                          dir.file("other.kb.veskor-tmp.aB3dE9"), file + ".tmpaB3dE9"};
+  for (const std::string& name : alike) writeFileBytes(name, "someone else's");
+
+  orl::StreamPtr live(stream_createAtomicFileOutputStream(file.c_str()));
+  EXPECT_FALSE(std::filesystem::exists(stale));
+  // Another save of the file, and a load's tidying, while the first is still writing.
+  stream_removeStaleTemporaryFiles(file.c_str());
+  {
+    orl::StreamPtr other(stream_createAtomicFileOutputStream(file.c_str()));
+    stream_writeChars(other.get(), "other");
+    stream_commit(other.get());
+  }
+  EXPECT_EQ(readFileBytes(file), "other");
+  stream_writeChars(live.get(), "live");
+  stream_commit(live.get());
+  EXPECT_EQ(readFileBytes(file), "live");
+
+  for (const std::string& name : alike) EXPECT_TRUE(std::filesystem::exists(name)) << name;
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 5);
 }
 
 TEST_F(OrlIO, AtomicOutputKeepsPermissionsAndWritesThroughLinks) {

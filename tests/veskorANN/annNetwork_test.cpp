@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -9,6 +11,7 @@
 
 #include "support/tempDir.h"
 #include "support/wordAssociatorFixture.h"
+#include "veskorANN/annNetworkSparse.h"
 
 namespace {
 
@@ -118,6 +121,30 @@ TEST(AnnNetworkUpdate, SkipsBorderNeuronsUnlessBordersAreOff) {
   State t(9);
   ASSERT_EQ(annNetwork_computeLayer(unbordered.get(), 0, &t.state), kAnnOk);
   for (int32_t i = 0; i < 9; ++i) EXPECT_EQ(t.newState[i].sc_act, 1.0f) << i;
+}
+
+// A layer whose box is empty in one direction updates nothing, at once, however long its other
+// sides are (a network file may say so; the loader lets an empty box pass).
+TEST(AnnNetworkUpdate, AnEmptyBoxIsDoneAtOnce) {
+  WordAssociatorFixture fixture = neurons(2);
+  fixture.neuronType = parameters(1.0f, 1.0f, 1.0f, 0.0f, 1.0f);
+  for (std::array<int32_t, 3> length :
+       {std::array<int32_t, 3>{0, INT32_MAX, INT32_MAX}, std::array<int32_t, 3>{INT32_MAX, 0, INT32_MAX}}) {
+    fixture.addLayer(FixtureLayer{"empty", length});
+  }
+  orl::AnnNetworkPtr network = fixture.buildNetwork();
+  for (int32_t layer = 0; layer < 2; ++layer) ASSERT_TRUE(annLayer_fitsNeurons(&network->layers[layer], 2));
+  State s(2);
+  ASSERT_EQ(annNetwork_computeLayer(network.get(), 0, &s.state), kAnnOk);
+  ASSERT_EQ(annNetwork_computeLayer(network.get(), 1, &s.state), kAnnOk);
+  EXPECT_EQ(s.newState[0].sc_act, 0.0f);
+  EXPECT_EQ(s.newState[1].sc_act, 0.0f);
+  // The sparse update's index walks the same boxes when it is built.
+  for (int32_t layer = 0; layer < 2; ++layer) {
+    orl::AnnSparseIndexPtr index(annSparseIndex_create(network.get(), layer));
+    ASSERT_NE(index, nullptr);
+    EXPECT_TRUE(index->targets.empty());
+  }
 }
 
 TEST(AnnNetworkUpdate, StartsTheDecayPotentialAtActivityOneTenth) {

@@ -168,6 +168,48 @@ TEST(KnowledgeBase, FailedAddLeavesNoEntryBehind) {
   EXPECT_EQ(find(kb.get(), "Haus", 10), (std::vector<Hit>{{"first", 1.0}, {"third", 1.0}}));
 }
 
+// Rolling back to a mark takes out every entry added since, a failed one included, with its
+// features, its text and the deletion marks of its index; what was there before is untouched.
+TEST(KnowledgeBase, RollBackTakesOutWhatWasAddedSinceTheMark) {
+  orl::KnowledgeBasePtr kb(knowledgeBase_create(1, 6, 3, 1));
+  knowledgeBase_addEntry(kb.get(), "a", "Rotes Haus", nullptr, 0.0);
+  knowledgeBase_addEntry(kb.get(), "b", "Blaues Haus", nullptr, 0.0);
+  knowledgeBase_deleteEntry(kb.get(), "b", 2);  // deletion marks exist from here on
+  kb->modificationFlags = knowledgeBase_defragmentationDue;
+  EXPECT_EQ(findByText(kb.get(), "rotes haus", 5), (std::vector<Hit>{{"a", 1.0}}));  // text index built
+  const std::vector<Hit> rotesBoot = find(kb.get(), "Rotes Boot", 10);
+  const std::vector<Hit> hausBoot = find(kb.get(), "Haus Boot", 10);
+  ASSERT_EQ(rotesBoot.size(), 1u);
+  knowledgeBaseMark mark = knowledgeBase_mark(kb.get());
+
+  knowledgeBase_addEntry(kb.get(), "c", "Gelbes Boot", nullptr, 0.0);
+  knowledgeBase_addEntry(kb.get(), "d", "Rotes Boot", nullptr, 0.0);
+  kb->featureSpace->highestIndex = 10;  // the next add fails after the entry list took it
+  EXPECT_RAISES(knowledgeBase_addEntry(kb.get(), "e", "Haus", nullptr, 0.0), 19, 1,
+                "pIndexEntry <= pThis->highestIndex in featureSpace_addEntry");
+  const uint64_t numbering = knowledgeBase_getIndexGeneration(kb.get());
+  knowledgeBase_rollBack(kb.get(), mark);
+  // The indices taken back change hands: what a search derived per index must not survive.
+  EXPECT_NE(knowledgeBase_getIndexGeneration(kb.get()), numbering);
+
+  EXPECT_EQ(entryList_getMaxIndex(kb->entryList), 1);
+  EXPECT_EQ(kb->featureSpace->highestIndex, mark.highestPoint);
+  EXPECT_EQ(kb->modificationFlags, knowledgeBase_defragmentationDue);
+  EXPECT_EQ(featureSpace_findFeature(kb->featureSpace, "BOOT"),
+            nullptr);  // only the rolled-back entries had it
+  EXPECT_EQ(find(kb.get(), "Rotes Boot", 10), rotesBoot);
+  EXPECT_EQ(findByText(kb.get(), "rotes boot", 5), (std::vector<Hit>{}));
+
+  // The indices are used again, as if never taken: a new entry there can be found and deleted.
+  knowledgeBase_addEntry(kb.get(), "f", "Rotes Boot", nullptr, 0.0);
+  EXPECT_EQ(find(kb.get(), "Rotes Boot", 1), (std::vector<Hit>{{"f", 1.0}}));
+  EXPECT_EQ(findByText(kb.get(), "rotes boot", 5), (std::vector<Hit>{{"f", 1.0}}));
+  knowledgeBase_deleteEntry(kb.get(), "f", 2);
+  knowledgeBase_defragment(kb.get());
+  EXPECT_EQ(find(kb.get(), "Haus Boot", 10), hausBoot);
+  knowledgeBase_rollBack(nullptr, mark);  // ignored
+}
+
 // The hits of knowledgeBase_findEach, with their keys checked to be the stored ones (not copies).
 std::vector<Hit> findEach(const knowledgeBase* kb, const char* seek, int32_t n) {
   std::vector<Hit> out;
