@@ -19,7 +19,7 @@ void appendFormatted(std::string& text, const char* format, auto... values) {
 }
 
 // Contributions by seek-word index, 0 where a word has none.
-void denseScores(const std::vector<wordScore>& scores, std::vector<float>& dense) {
+void denseScores(const wordScoreList& scores, std::vector<float>& dense) {
   int32_t highest = -1;
   for (const wordScore& w : scores) highest = std::max(highest, w.wordIndex);
   dense.assign(static_cast<std::size_t>(highest + 1), 0.0f);
