@@ -36,8 +36,8 @@ bool coverSameWords(const std::vector<float>& a, const std::vector<float>& b) {
 
 // Two sentences of a document that match the same words count once, with the better of them;
 // sentences that match different words add up.
-void mergeSentence(documentHit& document, const sentenceHit& sentence) {
-  thread_local std::vector<float> a, b;
+// a and b are scratch, handed in so that a grouping allocates them once.
+void mergeSentence(documentHit& document, const sentenceHit& sentence, std::vector<float>& a, std::vector<float>& b) {
   denseScores(document.wordScores, a);
   denseScores(sentence.wordScores, b);
   if (coverSameWords(a, b)) {
@@ -92,6 +92,7 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
   std::vector<documentHit> documents;
   // Document keys are views into the sentence keys, which outlive the grouping.
   std::unordered_map<std::string_view, std::size_t> byKey;
+  std::vector<float> a, b;
   for (std::size_t s = 0; s < sentences.size(); ++s) {
     const sentenceHit& sentence = sentences[s];
     std::optional<std::string_view> documentKey = sentenceKeyDocument(sentence.primaryKey);
@@ -102,7 +103,7 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
       continue;
     }
     documentHit& document = documents[position->second];
-    mergeSentence(document, sentence);
+    mergeSentence(document, sentence, a, b);
     document.sentences.push_back(s);
   }
   return documents;
@@ -121,6 +122,7 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
   }
   std::vector<documentHit> documents;
   std::vector<int32_t> met;
+  std::vector<float> a, b;
   orl::ScopeGuard clear([&] {
     for (int32_t d : met) positionOf[static_cast<std::size_t>(d)] = 0;
   });
@@ -136,7 +138,7 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
       continue;
     }
     documentHit& document = documents[slot - 1];
-    mergeSentence(document, sentence);
+    mergeSentence(document, sentence, a, b);
     document.sentences.push_back(s);
   }
   return documents;
