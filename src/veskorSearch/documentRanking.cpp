@@ -86,6 +86,34 @@ bool parseSegment(const char* at, sentenceRecord* record) {
   return true;
 }
 
+// What parseDocumentLabel(documentLabel(document, sentences)) gives, without writing and reading
+// every further sentence's numbers: only its score goes through the three decimals a label keeps.
+std::vector<sentenceRecord> documentRecords(const documentHit& document, const std::vector<sentenceHit>& sentences) {
+  const sentenceHit& first = sentences[document.sentences.front()];
+  std::string head = first.primaryKey;
+  appendFormatted(head, " %5.3f", static_cast<double>(first.score * 100));
+  std::vector<sentenceRecord> records(1);
+  std::size_t keyEnd = parseSentenceKey(head.c_str(), &records.front());
+  // A "$" after the first key's document key would be read as the start of a further sentence.
+  if (head.find('$', keyEnd) != std::string::npos) return parseDocumentLabel(documentLabel(document, sentences));
+  records.reserve(document.sentences.size());
+  sentenceRecord parsed{};
+  char score[64];
+  for (std::size_t i = 1; i < document.sentences.size(); ++i) {
+    const sentenceHit& sentence = sentences[document.sentences[i]];
+    parseSentenceKey(sentence.primaryKey, &parsed);
+    std::snprintf(score, sizeof score, "%5.3f", static_cast<double>(sentence.score * 100));
+    sentenceRecord record;
+    record.documentKey = records.front().documentKey;
+    record.sentenceNumber = parsed.sentenceNumber;
+    record.offset = parsed.offset;
+    record.length = parsed.length;
+    record.score = std::strtof(score, nullptr);
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
 }  // namespace
 
 std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences) {
@@ -194,7 +222,7 @@ std::vector<documentResult> rankDocuments(const std::vector<documentHit>& docume
   for (const place& p : places) {
     if (p.score <= 0) break;
     const documentHit& document = documents[p.document];
-    results.push_back({p.score, parseDocumentLabel(documentLabel(document, sentences))});
+    results.push_back({p.score, documentRecords(document, sentences)});
     // The label lists the merged sentences in order, so its records line up with them.
     std::vector<sentenceRecord>& records = results.back().sentences;
     for (std::size_t i = 0; i < records.size() && i < document.sentences.size(); ++i) {

@@ -305,6 +305,42 @@ TEST(SentenceHits, WordScoreListsBeyondThePlacesHeld) {
   EXPECT_EQ(scores[0].wordIndex, 9);
 }
 
+// The records a ranking returns are what reading back the documents' labels gives, score
+// rounding, "$" in document keys and all.
+TEST(DocumentRanking, RecordsAreTheLabelsReadBack) {
+  const std::string keys[] = {key("X", 0, 0, 10),  key("A$B", 4, 7, 9),   key("X", 12, 30, 1234567),
+                              key("A$B", 1, 0, 3), "Y?000001?000002?000003$9.000?4?5?6", "D 4 5 6",
+                              key("X", 2, 22, 8)};
+  const float scores[] = {0.123456f, 0.0004999f, 0.9999996f, 0.25f, 0.5f, 0.3f, 1e-7f};
+  std::vector<sentenceHit> hits;
+  for (std::size_t i = 0; i < std::size(keys); ++i) {
+    hits.push_back({keys[i].c_str(), scores[i], {{static_cast<int32_t>(i), scores[i]}}});
+  }
+  std::vector<documentHit> documents = groupSentenceHits(hits);
+  ASSERT_GE(documents.size(), 2u);
+  std::vector<documentResult> ranked = rankDocuments(documents, hits, static_cast<int32_t>(documents.size()));
+  ASSERT_EQ(ranked.size(), documents.size());
+  for (const documentResult& result : ranked) {
+    // Ranked documents are found again by their first record's document key and sentence number.
+    auto same = [&](const documentHit& d) {
+      std::vector<sentenceRecord> read = parseDocumentLabel(documentLabel(d, hits));
+      return read.front().documentKey == result.sentences.front().documentKey &&
+             read.front().sentenceNumber == result.sentences.front().sentenceNumber;
+    };
+    auto document = std::find_if(documents.begin(), documents.end(), same);
+    ASSERT_NE(document, documents.end());
+    std::vector<sentenceRecord> read = parseDocumentLabel(documentLabel(*document, hits));
+    ASSERT_EQ(result.sentences.size(), read.size()) << read.front().documentKey;
+    for (std::size_t i = 0; i < read.size(); ++i) {
+      EXPECT_EQ(result.sentences[i].documentKey, read[i].documentKey);
+      EXPECT_EQ(result.sentences[i].sentenceNumber, read[i].sentenceNumber);
+      EXPECT_EQ(result.sentences[i].offset, read[i].offset);
+      EXPECT_EQ(result.sentences[i].length, read[i].length);
+      EXPECT_EQ(result.sentences[i].score, read[i].score);
+    }
+  }
+}
+
 // The merge rules on hand-made sentence hits, and the label that carries a document's sentences.
 TEST(DocumentRanking, MergeRulesAndLabels) {
   const std::string keys[] = {key("X", 0, 0, 10), key("Y", 0, 0, 5),  key("X", 1, 10, 12), key("X", 2, 22, 8),
