@@ -20,7 +20,7 @@ void appendFormatted(std::string& text, const char* format, auto... values) {
 }
 
 // Contributions by seek-word index, 0 where a word has none.
-void denseScores(const std::vector<wordScore>& scores, std::vector<float>& dense) {
+void denseScores(const wordScoreList& scores, std::vector<float>& dense) {
   int32_t highest = -1;
   for (const wordScore& w : scores) highest = std::max(highest, w.wordIndex);
   dense.assign(static_cast<std::size_t>(highest + 1), 0.0f);
@@ -35,17 +35,10 @@ bool coverSameWords(const std::vector<float>& a, const std::vector<float>& b) {
   return true;
 }
 
-// Kept per thread so that their memory is reused.
-struct MergeScratch {
-  std::vector<float> a, b;
-};
-
 // Two sentences of a document that match the same words count once, with the better of them;
 // sentences that match different words add up.
-void mergeSentence(documentHit& document, const sentenceHit& sentence) {
-  MergeScratch& scratch = orl::threadLocal<MergeScratch>();
-  std::vector<float>& a = scratch.a;
-  std::vector<float>& b = scratch.b;
+// a and b are scratch, handed in so that a grouping allocates them once.
+void mergeSentence(documentHit& document, const sentenceHit& sentence, std::vector<float>& a, std::vector<float>& b) {
   denseScores(document.wordScores, a);
   denseScores(sentence.wordScores, b);
   if (coverSameWords(a, b)) {
@@ -94,12 +87,41 @@ bool parseSegment(const char* at, sentenceRecord* record) {
   return true;
 }
 
+// What parseDocumentLabel(documentLabel(document, sentences)) gives, without writing and reading
+// every further sentence's numbers: only its score goes through the three decimals a label keeps.
+std::vector<sentenceRecord> documentRecords(const documentHit& document, const std::vector<sentenceHit>& sentences) {
+  const sentenceHit& first = sentences[document.sentences.front()];
+  std::string head = first.primaryKey;
+  appendFormatted(head, " %5.3f", static_cast<double>(first.score * 100));
+  std::vector<sentenceRecord> records(1);
+  std::size_t keyEnd = parseSentenceKey(head.c_str(), &records.front());
+  // A "$" after the first key's document key would be read as the start of a further sentence.
+  if (head.find('$', keyEnd) != std::string::npos) return parseDocumentLabel(documentLabel(document, sentences));
+  records.reserve(document.sentences.size());
+  sentenceRecord parsed{};
+  char score[64];
+  for (std::size_t i = 1; i < document.sentences.size(); ++i) {
+    const sentenceHit& sentence = sentences[document.sentences[i]];
+    parseSentenceKey(sentence.primaryKey, &parsed);
+    std::snprintf(score, sizeof score, "%5.3f", static_cast<double>(sentence.score * 100));
+    sentenceRecord record;
+    record.documentKey = records.front().documentKey;
+    record.sentenceNumber = parsed.sentenceNumber;
+    record.offset = parsed.offset;
+    record.length = parsed.length;
+    record.score = std::strtof(score, nullptr);
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
 }  // namespace
 
 std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sentences) {
   std::vector<documentHit> documents;
   // Document keys are views into the sentence keys, which outlive the grouping.
   std::unordered_map<std::string_view, std::size_t> byKey;
+  std::vector<float> a, b;
   for (std::size_t s = 0; s < sentences.size(); ++s) {
     const sentenceHit& sentence = sentences[s];
     std::optional<std::string_view> documentKey = sentenceKeyDocument(sentence.primaryKey);
@@ -110,7 +132,7 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
       continue;
     }
     documentHit& document = documents[position->second];
-    mergeSentence(document, sentence);
+    mergeSentence(document, sentence, a, b);
     document.sentences.push_back(s);
   }
   return documents;
@@ -137,6 +159,7 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
   }
   std::vector<documentHit> documents;
   std::vector<int32_t> met;
+  std::vector<float> a, b;
   orl::ScopeGuard clear([&] {
     for (int32_t d : met) positionOf[static_cast<std::size_t>(d)] = 0;
   });
@@ -152,7 +175,7 @@ std::vector<documentHit> groupSentenceHits(const std::vector<sentenceHit>& sente
       continue;
     }
     documentHit& document = documents[slot - 1];
-    mergeSentence(document, sentence);
+    mergeSentence(document, sentence, a, b);
     document.sentences.push_back(s);
   }
   return documents;
@@ -208,7 +231,7 @@ std::vector<documentResult> rankDocuments(const std::vector<documentHit>& docume
   for (const place& p : places) {
     if (p.score <= 0) break;
     const documentHit& document = documents[p.document];
-    results.push_back({p.score, parseDocumentLabel(documentLabel(document, sentences))});
+    results.push_back({p.score, documentRecords(document, sentences)});
     // The label lists the merged sentences in order, so its records line up with them.
     std::vector<sentenceRecord>& records = results.back().sentences;
     for (std::size_t i = 0; i < records.size() && i < document.sentences.size(); ++i) {

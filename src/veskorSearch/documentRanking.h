@@ -18,7 +18,7 @@ enum class documentRanking { documented, lengthAware };
 
 struct documentHit {
   float score;
-  std::vector<wordScore> wordScores;  // the best contribution per seek word over the sentences
+  wordScoreList wordScores;  // the best contribution per seek word over the sentences
   // The sentence hits merged into the document, in the order they were merged.
   std::vector<std::size_t> sentences;
 };

@@ -19,6 +19,7 @@ struct kept {
   const knowledgeBase* akb;
   uint64_t indexGeneration;
   std::unordered_map<std::string, int32_t> numberOf;  // by document key; only touched under the lock
+  std::unordered_map<std::string, int32_t> firstOf;   // first entry index by key; likewise
   std::shared_ptr<const entryDocuments> current;
 };
 
@@ -30,8 +31,10 @@ std::shared_ptr<const entryDocuments> extended(const knowledgeBase* akb, kept& k
   auto next = std::make_shared<entryDocuments>(k.current ? *k.current : entryDocuments{});
   const int32_t count = knowledgeBase_getIndexCount(akb);
   next->documentOf.reserve(static_cast<std::size_t>(count));
+  next->firstWithKey.reserve(static_cast<std::size_t>(count));
   for (auto i = static_cast<int32_t>(next->documentOf.size()); i < count; ++i) {
     const char* key = knowledgeBase_getPrimaryKey(akb, i);
+    next->firstWithKey.push_back(key != nullptr ? k.firstOf.try_emplace(key, i).first->second : -1);
     std::optional<std::string_view> document = key != nullptr ? sentenceKeyDocument(key) : std::nullopt;
     if (!document) {
       next->documentOf.push_back(-1);
@@ -61,7 +64,7 @@ std::shared_ptr<const entryDocuments> entryDocuments_of(const knowledgeBase* akb
     keptList.pop_front();
     break;
   }
-  keptList.push_front({akb, numbering, {}, nullptr});
+  keptList.push_front({akb, numbering, {}, {}, nullptr});
   if (keptList.size() > kKeptKnowledgeBases) keptList.pop_back();
   return extended(akb, keptList.front());
 }

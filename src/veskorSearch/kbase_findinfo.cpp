@@ -95,13 +95,14 @@ std::optional<std::vector<sentenceHit>> kbase_findInfo(const char* text, const k
                                                        const knowledgeBase* wkb, const wordAssociator* wa,
                                                        int32_t associationMode, int32_t splitCompounds,
                                                        int32_t limit, int32_t* pNumberCandidateLists,
-                                                       const documentStatistics* statistics) {
+                                                       const documentStatistics* statistics,
+                                                       const entryDocuments* numbers) {
   if (text == nullptr || std::strlen(text) < 2) return std::nullopt;
   std::vector<std::string> words = seekWords_split(text);
   seekWords_removeDoubles(words);
   searchSettings s = searchSettings_make(limit, wkb != nullptr && wa != nullptr, associationMode, splitCompounds);
   std::vector<candidateList> lists = buildCandidateLists(words, wkb, wa, s);
-  sentenceHitCollector collector(static_cast<int32_t>(lists.size()), knowledgeBase_getIndexCount(akb));
+  sentenceHitCollector collector(static_cast<int32_t>(lists.size()), knowledgeBase_getIndexCount(akb), numbers);
   searchCandidates(lists, akb, wkb, s.associations, statistics, collector);
   if (pNumberCandidateLists != nullptr) *pNumberCandidateLists = static_cast<int32_t>(lists.size());
   return collector.finish(statistics == nullptr);

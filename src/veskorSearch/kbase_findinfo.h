@@ -18,12 +18,14 @@
 // the candidates per seek word (at most 20). *pNumberCandidateLists receives the number of seek
 // words that were searched. Sentence keys point into the AKB's entries. With statistics, hits are
 // weighed for the length-aware ranking (lengthAwareRanking.h): a candidate by its word weight
-// instead of by how many sentences it hits, and sentence scores left as summed.
+// instead of by how many sentences it hits, and sentence scores left as summed. numbers, when
+// given, are entryDocuments_of(akb) and only make the search faster.
 std::optional<std::vector<sentenceHit>> kbase_findInfo(const char* text, const knowledgeBase* akb,
                                                        const knowledgeBase* wkb, const wordAssociator* wa,
                                                        int32_t associationMode, int32_t splitCompounds,
                                                        int32_t limit, int32_t* pNumberCandidateLists,
-                                                       const documentStatistics* statistics = nullptr);
+                                                       const documentStatistics* statistics = nullptr,
+                                                       const entryDocuments* numbers = nullptr);
 
 struct findEntriesResult {
   orl::OwnedText primaryKey;  // null for an entry without key and for the places after the last hit

@@ -30,18 +30,19 @@ std::vector<documentResult> kbase_seekFileSorted(const char* text, const knowled
   int32_t numberLists = 0;
   std::shared_ptr<const documentStatistics> statistics;
   if (ranking == documentRanking::lengthAware) statistics = documentStatistics_of(akb);
+  std::shared_ptr<const entryDocuments> numbers = entryDocuments_of(akb);
   std::optional<std::vector<sentenceHit>> sentences;
   if (comparing) {
     std::string reduced = reduceDocumentForComparison(text, akb);
     sentences = kbase_findInfo(reduced.c_str(), akb, nullptr, nullptr, 0, 0, kCandidatesPerComparedWord, &numberLists,
-                               statistics.get());
+                               statistics.get(), numbers.get());
   } else {
     sentences = kbase_findInfo(text, akb, wkb, wa, associationMode, splitCompounds, kCandidatesPerWord, &numberLists,
-                               statistics.get());
+                               statistics.get(), numbers.get());
   }
   if (!sentences || sentences->empty()) return {};
   if (statistics) return lengthAware_rankDocuments(*sentences, *statistics, numberDocuments);
-  std::vector<documentHit> documents = groupSentenceHits(*sentences, *entryDocuments_of(akb));
+  std::vector<documentHit> documents = groupSentenceHits(*sentences, *numbers);
   if (documents.empty()) return {};
   int32_t places = std::min(numberDocuments, static_cast<int32_t>(std::min<std::size_t>(documents.size(), INT32_MAX)));
   return rankDocuments(documents, *sentences, places);

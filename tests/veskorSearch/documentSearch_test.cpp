@@ -2,6 +2,7 @@
 // ranking, and the comparison of whole documents through their rare words.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <thread>
@@ -222,6 +223,122 @@ TEST(EntryDocuments, GroupingByNumbersIsGroupingByKeys) {
   int32_t lists = 0;
   auto hits = kbase_findInfo("Tiger Zebra", akb.get(), nullptr, nullptr, 0, 0, 20, &lists);
   EXPECT_EQ(groupSentenceHits(*hits, *numbers).size(), groupSentenceHits(*hits).size());
+}
+
+// What a search collects per sentence, field by field, for comparing two ways of collecting.
+std::vector<std::string> collected(const std::vector<sentenceHit>& hits) {
+  std::vector<std::string> lines;
+  char line[160];
+  for (const sentenceHit& h : hits) {
+    std::snprintf(line, sizeof line, "%s %a %d %s", h.primaryKey, double{h.score}, h.index, h.text ? h.text : "-");
+    std::string text = line;
+    for (const wordScore& w : h.wordScores) {
+      std::snprintf(line, sizeof line, " %d:%a", w.wordIndex, double{w.contribution});
+      text += line;
+    }
+    lines.push_back(text);
+  }
+  return lines;
+}
+
+// Collecting sentence hits by the first entry under each key gives what looking keys up gives:
+// entries sharing a key merge into one sentence, also when the numbers stop knowing an entry in
+// the middle of a search or no longer cover the knowledge base.
+TEST(EntryDocuments, CollectingByFirstEntryUnderKeyIsCollectingByKeys) {
+  orl::KnowledgeBasePtr akb = animals();
+  kbase_addFile("D6", "Der Tiger frisst ein Zebra. Der Wolf heult den Adler an.", akb.get(), nullptr);
+  addSentence(akb.get(), "unkeyed", "Tiger Zebra Wolf");
+  const std::string shared = knowledgeBase_getPrimaryKey(akb.get(), 0);
+  addSentence(akb.get(), shared, "Tiger Wolf Adler");  // a second entry under the first sentence's key
+  const int32_t duplicate = knowledgeBase_getIndexCount(akb.get()) - 1;
+  auto numbers = entryDocuments_of(akb.get());
+  ASSERT_EQ(numbers->firstWithKey.size(), numbers->documentOf.size());
+  EXPECT_EQ(numbers->firstWithKey[static_cast<std::size_t>(duplicate)], 0);
+  EXPECT_EQ(numbers->firstWithKey[3], 3);
+  // Numbers that know no entry after the first few: collecting turns to keys part way through.
+  entryDocuments partial = *numbers;
+  std::fill(partial.firstWithKey.begin() + 3, partial.firstWithKey.end(), -1);
+
+  const char* texts[] = {"Tiger Zebra", "Wolf heult", "Adler fliegt Tiger Zebra Wolf heult", "Tiger Wolf", "Unbekannt"};
+  for (const char* text : texts) {
+    int32_t lists = 0;
+    auto byKeys = kbase_findInfo(text, akb.get(), nullptr, nullptr, 0, 0, 20, &lists);
+    auto byFirst = kbase_findInfo(text, akb.get(), nullptr, nullptr, 0, 0, 20, &lists, nullptr, numbers.get());
+    auto byBoth = kbase_findInfo(text, akb.get(), nullptr, nullptr, 0, 0, 20, &lists, nullptr, &partial);
+    ASSERT_TRUE(byKeys && byFirst && byBoth) << text;
+    EXPECT_EQ(collected(*byFirst), collected(*byKeys)) << text;
+    EXPECT_EQ(collected(*byBoth), collected(*byKeys)) << text;
+  }
+  int32_t lists = 0;
+  auto hits = kbase_findInfo("Tiger Wolf Adler", akb.get(), nullptr, nullptr, 0, 0, 20, &lists, nullptr, numbers.get());
+  ASSERT_TRUE(hits.has_value());
+  auto underShared = [&](const sentenceHit& h) { return h.primaryKey == shared; };
+  ASSERT_EQ(std::count_if(hits->begin(), hits->end(), underShared), 1);
+  // The shared key's second entry matches all three words.
+  EXPECT_EQ(std::find_if(hits->begin(), hits->end(), underShared)->wordScores.size(), 3u);
+
+  // Numbers taken before the knowledge base grew are not used.
+  kbase_addFile("D7", "Tiger und Zebra.", akb.get(), nullptr);
+  auto grown = kbase_findInfo("Tiger Zebra", akb.get(), nullptr, nullptr, 0, 0, 20, &lists);
+  auto stale = kbase_findInfo("Tiger Zebra", akb.get(), nullptr, nullptr, 0, 0, 20, &lists, nullptr, numbers.get());
+  EXPECT_EQ(collected(*stale), collected(*grown));
+}
+
+// Word scores are held in place up to a few and move elsewhere beyond; copies and moves keep them.
+TEST(SentenceHits, WordScoreListsBeyondThePlacesHeld) {
+  wordScoreList scores;
+  for (int32_t i = 0; i < 7; ++i) {
+    scores.push_back({i, 0.5f * static_cast<float>(i)});
+    wordScoreList copy = scores;
+    ASSERT_EQ(copy.size(), static_cast<std::size_t>(i + 1));
+    for (int32_t j = 0; j <= i; ++j) EXPECT_EQ(copy[static_cast<std::size_t>(j)].wordIndex, j);
+    wordScoreList moved = std::move(copy);
+    EXPECT_EQ(moved.size(), static_cast<std::size_t>(i + 1));
+    EXPECT_EQ(moved[static_cast<std::size_t>(i)].contribution, 0.5f * static_cast<float>(i));
+    EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): a moved-from list is left empty
+    moved = scores;
+    EXPECT_EQ(moved.end() - moved.begin(), i + 1);
+  }
+  scores.clear();
+  EXPECT_TRUE(scores.empty());
+  scores.push_back({9, 1.0f});
+  EXPECT_EQ(scores[0].wordIndex, 9);
+}
+
+// The records a ranking returns are what reading back the documents' labels gives, score
+// rounding, "$" in document keys and all.
+TEST(DocumentRanking, RecordsAreTheLabelsReadBack) {
+  const std::string keys[] = {key("X", 0, 0, 10),  key("A$B", 4, 7, 9),   key("X", 12, 30, 1234567),
+                              key("A$B", 1, 0, 3), "Y?000001?000002?000003$9.000?4?5?6", "D 4 5 6",
+                              key("X", 2, 22, 8)};
+  const float scores[] = {0.123456f, 0.0004999f, 0.9999996f, 0.25f, 0.5f, 0.3f, 1e-7f};
+  std::vector<sentenceHit> hits;
+  for (std::size_t i = 0; i < std::size(keys); ++i) {
+    hits.push_back({keys[i].c_str(), scores[i], {{static_cast<int32_t>(i), scores[i]}}});
+  }
+  std::vector<documentHit> documents = groupSentenceHits(hits);
+  ASSERT_GE(documents.size(), 2u);
+  std::vector<documentResult> ranked = rankDocuments(documents, hits, static_cast<int32_t>(documents.size()));
+  ASSERT_EQ(ranked.size(), documents.size());
+  for (const documentResult& result : ranked) {
+    // Ranked documents are found again by their first record's document key and sentence number.
+    auto same = [&](const documentHit& d) {
+      std::vector<sentenceRecord> read = parseDocumentLabel(documentLabel(d, hits));
+      return read.front().documentKey == result.sentences.front().documentKey &&
+             read.front().sentenceNumber == result.sentences.front().sentenceNumber;
+    };
+    auto document = std::find_if(documents.begin(), documents.end(), same);
+    ASSERT_NE(document, documents.end());
+    std::vector<sentenceRecord> read = parseDocumentLabel(documentLabel(*document, hits));
+    ASSERT_EQ(result.sentences.size(), read.size()) << read.front().documentKey;
+    for (std::size_t i = 0; i < read.size(); ++i) {
+      EXPECT_EQ(result.sentences[i].documentKey, read[i].documentKey);
+      EXPECT_EQ(result.sentences[i].sentenceNumber, read[i].sentenceNumber);
+      EXPECT_EQ(result.sentences[i].offset, read[i].offset);
+      EXPECT_EQ(result.sentences[i].length, read[i].length);
+      EXPECT_EQ(result.sentences[i].score, read[i].score);
+    }
+  }
 }
 
 // The merge rules on hand-made sentence hits, and the label that carries a document's sentences.
