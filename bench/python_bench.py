@@ -26,23 +26,7 @@ import tempfile
 import threading
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-WORD_LIST = "/usr/share/dict/ngerman"
-QUERIES = "/work/shared/workloads/german-words-queries.txt"
-
-
-def load_words() -> list[str]:
-    words = []
-    with open(WORD_LIST, encoding="utf-8") as f:
-        for line in f:
-            word = line.rstrip("\n")
-            try:
-                word.encode("latin-1")
-            except UnicodeEncodeError:
-                continue
-            if word:
-                words.append(word)
-    return words
+from wordListWorkload import HERE, QUERIES, WORD_LIST, load_words
 
 
 def load_queries(path: str) -> list[bytes]:
